@@ -1,0 +1,32 @@
+#ifndef VELUMORA_PATTERN_MULTI_PATTERN_H_
+#define VELUMORA_PATTERN_MULTI_PATTERN_H_
+
+// A sequence: plays its children one after another, checking the stop flag
+// before each. The children are proxies for the pieces of its text between
+// top-level commas, and it owns them.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pattern/pattern_object.h"
+#include "playlist/text_division.h"
+
+class MultiPattern : public PatternObject {
+ public:
+  explicit MultiPattern(const std::string& text);
+  ~MultiPattern() override;
+
+  bool growTree() override;
+  void play() override;
+  void setPosition(int16_t angle, uint8_t distance) override;
+
+  std::vector<PatternObject*> children;
+
+ protected:
+  // Makes one proxy per piece, then grows them in order; stops at the first
+  // failure and returns false.
+  bool growChildren(const StringList& pieces);
+};
+
+#endif  // VELUMORA_PATTERN_MULTI_PATTERN_H_

@@ -1,0 +1,24 @@
+#ifndef VELUMORA_PATTERN_NAMED_PATTERN_H_
+#define VELUMORA_PATTERN_NAMED_PATTERN_H_
+
+// One entry of a song's named-pattern table: a name and the pattern it
+// stands for, which the entry owns. Patterns that refer to the name hold the
+// pattern without owning it.
+
+#include <string>
+
+class PatternObject;
+
+class NamedPattern {
+ public:
+  NamedPattern() = default;
+  NamedPattern(const std::string& name, PatternObject* pattern);
+  NamedPattern(const NamedPattern&) = delete;
+  NamedPattern& operator=(const NamedPattern&) = delete;
+  ~NamedPattern();
+
+  PatternObject* pattern = nullptr;
+  std::string name;
+};
+
+#endif  // VELUMORA_PATTERN_NAMED_PATTERN_H_

@@ -1,0 +1,25 @@
+#include "pattern/random_wait.h"
+
+#include <utility>
+
+#include "pattern/stop_flag.h"
+#include "playlist/text_division.h"
+
+RandomWait::RandomWait(const std::string& text) : Wait(text) {}
+
+bool RandomWait::growTree() {
+  StringList bounds;
+  divide(text, "to", bounds, false);
+  // Classification admits only two digit strings around "to".
+  bounds.resize(2);
+  minimum = readNumber(bounds[0]);
+  maximum = readNumber(bounds[1]);
+  if (maximum < minimum) std::swap(minimum, maximum);
+  return true;
+}
+
+void RandomWait::play() {
+  duration = static_cast<uint32_t>(random.range(minimum, maximum));
+  if (stopRequested()) return;
+  pause(duration);
+}

@@ -1,0 +1,3 @@
+#include "pattern/stop_flag.h"
+
+std::atomic<bool> stopFlag{false};

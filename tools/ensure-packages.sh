@@ -1,0 +1,26 @@
+# Sourced by play.sh and test.sh: installs the Debian packages given as
+# arguments when any of them is missing, as root or through sudo, and does
+# nothing when all are there.
+ensure_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$package")
+  done
+  [ "${#missing[@]}" -eq 0 ] && return 0
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null 2>&1 || {
+      echo "missing packages: ${missing[*]} (run as root or install sudo)" >&2
+      return 1
+    }
+    sudo=(sudo)
+  fi
+  echo "installing: ${missing[*]}"
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+}
+
+BUILD_PACKAGES=(g++ make cmake pkg-config libsdl1.2-dev libsdl-mixer1.2-dev)

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "pattern/pause_clock.h"
 #include "pattern/stop_flag.h"
 #include "playlist/text_division.h"
 
@@ -21,5 +22,5 @@ bool RandomWait::growTree() {
 void RandomWait::play() {
   duration = static_cast<uint32_t>(random.range(minimum, maximum));
   if (stopRequested()) return;
-  pause(duration);
+  pauseFor(duration);
 }

@@ -1,9 +1,10 @@
 #ifndef VELUMORA_PATTERN_WAIT_H_
 #define VELUMORA_PATTERN_WAIT_H_
 
-// A fixed pause. It sleeps in slices of 500 ms and checks the stop flag
-// before each slice, so shutdown ends it within a second; the rest below
-// 500 ms is slept unchecked. Played on its song's player thread.
+// A fixed pause, passed on the installed pause clock: live, it sleeps in
+// slices of 500 ms and checks the stop flag before each slice, so shutdown
+// ends it within a second; the rest below 500 ms is slept unchecked. Played
+// on its song's player thread.
 
 #include <cstdint>
 #include <string>
@@ -19,10 +20,6 @@ class Wait : public PatternObject {
   void setPosition(int16_t angle, uint8_t distance) override;
 
   uint32_t duration = 0;
-
- protected:
-  // Sleeps ms milliseconds in the slices described above.
-  static void pause(uint32_t ms);
 };
 
 #endif  // VELUMORA_PATTERN_WAIT_H_

@@ -51,8 +51,7 @@ bool checkShape(const std::vector<PatternObject*>& roots) {
           visits[child] = Visit{State::kActive, 0};
           stack.push_back(Frame{child, 0, 0});
         } else if (seen->second.state == State::kActive) {
-          printLine("can't grow Pattern Object \"" + top.node->text +
-                    "\" : it refers to itself");
+          printLine("can't grow Pattern Object \"" + top.node->text + "\" : it refers to itself");
           return false;
         } else {
           top.deepest = std::max(top.deepest, seen->second.height);

@@ -12,8 +12,8 @@ bool divide(const std::string& text, const std::string& delimiter, StringList& p
   });
 }
 
-void divideAlternately(const std::string& text, const std::string& first,
-                       const std::string& second, StringList& pieces) {
+void divideAlternately(const std::string& text, const std::string& first, const std::string& second,
+                       StringList& pieces) {
   std::size_t p = text.find(first, 0);
   if (p == std::string::npos) {
     pieces.push_back(text);

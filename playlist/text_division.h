@@ -26,8 +26,8 @@ bool divide(const std::string& text, const std::string& delimiter, StringList& p
             bool balanced);
 
 // Splits text alternately at first and at second, starting with first.
-void divideAlternately(const std::string& text, const std::string& first,
-                       const std::string& second, StringList& pieces);
+void divideAlternately(const std::string& text, const std::string& first, const std::string& second,
+                       StringList& pieces);
 
 // Divides text at first (balanced); each piece, stripped of one pair of
 // enclosing parentheses, is divided at second (balanced) into one list.

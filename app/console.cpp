@@ -92,3 +92,8 @@ void consoleLoop() {
   printLine("input closed: playing until interrupted");
   waitForInputOrSignal(false);
 }
+
+bool signalArrived(int timeoutMs) {
+  pollfd fd = {signalPipe[0], POLLIN, 0};
+  return poll(&fd, 1, timeoutMs) > 0 && fd.revents != 0;
+}

@@ -14,4 +14,8 @@ void installSignalHandlers();
 // waits, without using the processor, for a signal.
 void consoleLoop();
 
+// True when one of those signals has arrived, waiting for one at most
+// timeoutMs milliseconds (0: just look).
+bool signalArrived(int timeoutMs);
+
 #endif  // VELUMORA_APP_CONSOLE_H_

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "pattern/pattern_object.h"
+#include "pattern/pause_clock.h"
 #include "pattern/song.h"
 #include "pattern/stop_flag.h"
 #include "playlist/console_output.h"
@@ -24,8 +25,8 @@ void printSerialised(const std::string& line) {
 
 }  // namespace
 
-void startPlayers() {
-  for (Song* song : songList) threadList.push_back(SDL_CreateThread(playerMain, song));
+void startPlayers(int (*threadMain)(void*)) {
+  for (Song* song : songList) threadList.push_back(SDL_CreateThread(threadMain, song));
 }
 
 int playerMain(void* data) {
@@ -37,6 +38,7 @@ int playerMain(void* data) {
   for (uint32_t played = 0; played < song->loops;) {
     if (stopRequested()) break;
     song->pattern->play();
+    notifyRepeated();
     if (song->loops != static_cast<uint32_t>(kInfiniteLoops)) ++played;
   }
   printSerialised(song->songName + " done");
@@ -46,6 +48,7 @@ int playerMain(void* data) {
 void stopPlayers() {
   printText("terminating all threads...\n");
   stopFlag.store(true, std::memory_order_release);
+  releasePausedPlayers();
   for (SDL_Thread* thread : threadList) {
     if (thread != nullptr) SDL_WaitThread(thread, nullptr);
   }

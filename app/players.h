@@ -23,8 +23,9 @@ extern std::vector<SDL_Thread*> threadList;
 // made, and then players print unserialised.
 extern SDL_semaphore* consoleSemaphore;
 
-void startPlayers();
 int playerMain(void* song);
+// Starts threadMain (playerMain, or a wrapper of it) once per song.
+void startPlayers(int (*threadMain)(void*) = playerMain);
 // Prints "terminating all threads...", raises the stop flag and joins every
 // player in list order.
 void stopPlayers();

@@ -29,3 +29,11 @@ void pauseFor(uint32_t ms) {
     sleepInSlices(ms);
   }
 }
+
+void notifyRepeated() {
+  if (installed != nullptr) installed->repeated();
+}
+
+void releasePausedPlayers() {
+  if (installed != nullptr) installed->release();
+}

@@ -13,6 +13,10 @@ class PauseClock {
  public:
   virtual ~PauseClock() = default;
   virtual void pause(uint32_t ms) = 0;
+  // A player has played its song's main pattern once more.
+  virtual void repeated() {}
+  // The stop flag has risen: every paused player may go on to its end.
+  virtual void release() {}
 };
 
 // Null restores the live clock.
@@ -20,5 +24,9 @@ void installPauseClock(PauseClock* clock);
 
 // Pauses the calling player for ms milliseconds on the installed clock.
 void pauseFor(uint32_t ms);
+
+// Tell the installed clock, if any, of a repetition or of the stop flag.
+void notifyRepeated();
+void releasePausedPlayers();
 
 #endif  // VELUMORA_PATTERN_PAUSE_CLOCK_H_

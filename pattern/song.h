@@ -29,6 +29,9 @@ class Song : public NamedPattern {
 
   uint32_t loops = 1;
   std::string songName;
+  // The position handed to the main pattern; kept for reports.
+  int16_t angle = 0;
+  uint8_t distance = 100;
   std::vector<NamedPattern*> namedPatterns;
 };
 

@@ -32,6 +32,8 @@ bool buildSongs(const std::string& text, std::vector<Song*>& songs) {
       return false;
     }
     song->pattern->setPosition(angle, distance);
+    song->angle = angle;
+    song->distance = distance;
     song->loops = static_cast<uint32_t>(loops);
     songs.push_back(song);
   }

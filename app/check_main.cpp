@@ -1,0 +1,3 @@
+#include "app/checker.h"
+
+int main(int argc, char** argv) { return runCheck(argc, argv); }

@@ -24,37 +24,49 @@ PatternObject* childAt(PatternObject* node, std::size_t i) {
 
 // Walks the grown trees from the given roots, following references, without
 // recursion. Refuses a reference cycle, naming the reference that closes it,
-// and a path holding more than kMaxPatternDepth proxies. Linear in the
-// number of nodes: each is finished once and remembered.
+// and a path holding more than kMaxPatternDepth proxies. Below a root, nodes
+// form a tree that only references leave, so only roots need remembering:
+// each is walked once and its height reused, which keeps the walk linear.
 bool checkShape(const std::vector<PatternObject*>& roots) {
-  enum class State { kActive, kDone };
-  struct Visit {
-    State state;
-    std::size_t height;  // proxies on the deepest path from here
+  enum class State { kNew, kActive, kDone };
+  struct Root {
+    State state = State::kNew;
+    std::size_t height = 0;  // proxies on the deepest path from the root
   };
   struct Frame {
     PatternObject* node;
+    Root* root;  // set when node is a root
     std::size_t next;
     std::size_t deepest;
   };
-  std::unordered_map<PatternObject*, Visit> visits;
+  std::unordered_map<PatternObject*, Root> rootStates;
+  rootStates.reserve(roots.size());
+  for (PatternObject* root : roots) rootStates.emplace(root, Root());
   std::vector<Frame> stack;
-  for (PatternObject* root : roots) {
-    if (root == nullptr || visits.count(root) != 0) continue;
-    visits[root] = Visit{State::kActive, 0};
-    stack.push_back(Frame{root, 0, 0});
+  for (PatternObject* start : roots) {
+    Root& startState = rootStates[start];
+    if (startState.state != State::kNew) continue;
+    startState.state = State::kActive;
+    stack.push_back(Frame{start, &startState, 0, 0});
     while (!stack.empty()) {
       Frame& top = stack.back();
-      if (PatternObject* child = childAt(top.node, top.next++)) {
-        const auto seen = visits.find(child);
-        if (seen == visits.end()) {
-          visits[child] = Visit{State::kActive, 0};
-          stack.push_back(Frame{child, 0, 0});
-        } else if (seen->second.state == State::kActive) {
+      PatternObject* child = childAt(top.node, top.next++);
+      if (child != nullptr) {
+        Root* target = nullptr;
+        if (isProxy(top.node) && !top.node->ownsBody) {
+          const auto found = rootStates.find(child);
+          if (found != rootStates.end()) target = &found->second;
+        }
+        if (target == nullptr) {
+          stack.push_back(Frame{child, nullptr, 0, 0});
+        } else if (target->state == State::kNew) {
+          target->state = State::kActive;
+          stack.push_back(Frame{child, target, 0, 0});
+        } else if (target->state == State::kActive) {
           printLine("can't grow Pattern Object \"" + top.node->text + "\" : it refers to itself");
           return false;
         } else {
-          top.deepest = std::max(top.deepest, seen->second.height);
+          top.deepest = std::max(top.deepest, target->height);
         }
         continue;
       }
@@ -63,7 +75,7 @@ bool checkShape(const std::vector<PatternObject*>& roots) {
         reportTooDeep();
         return false;
       }
-      visits[top.node] = Visit{State::kDone, height};
+      if (top.root != nullptr) *top.root = Root{State::kDone, height};
       stack.pop_back();
       if (!stack.empty()) stack.back().deepest = std::max(stack.back().deepest, height);
     }

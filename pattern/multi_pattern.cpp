@@ -2,6 +2,7 @@
 
 #include "pattern/stop_flag.h"
 #include "playlist/console_output.h"
+#include "playlist/text_division.h"
 
 MultiPattern::MultiPattern(const std::string& text) : PatternObject() { this->text = text; }
 
@@ -10,18 +11,18 @@ MultiPattern::~MultiPattern() {
 }
 
 bool MultiPattern::growTree() {
-  StringList pieces;
-  divide(text, ",", pieces, true);
-  if (!growChildren(pieces)) {
+  if (!growChildren(text, ",")) {
     printLine("MultiPattern::growTree Error");
     return false;
   }
   return true;
 }
 
-bool MultiPattern::growChildren(const StringList& pieces) {
-  children.reserve(pieces.size());
-  for (const std::string& piece : pieces) children.push_back(new PatternObject(piece));
+bool MultiPattern::growChildren(const std::string& text, const std::string& delimiter) {
+  // Every child is made before any grows.
+  forEachPiece(text, delimiter, true, [&](std::size_t begin, std::size_t end) {
+    children.push_back(new PatternObject(text.substr(begin, end - begin)));
+  });
   for (PatternObject* child : children) {
     if (!child->growTree()) return false;
   }

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "pattern/pattern_object.h"
-#include "playlist/text_division.h"
 
 class MultiPattern : public PatternObject {
  public:
@@ -20,13 +19,14 @@ class MultiPattern : public PatternObject {
   bool growTree() override;
   void play() override;
   void setPosition(int16_t angle, uint8_t distance) override;
+  const std::vector<PatternObject*>* subpatterns() const override { return &children; }
 
   std::vector<PatternObject*> children;
 
  protected:
-  // Makes one proxy per piece, then grows them in order; stops at the first
-  // failure and returns false.
-  bool growChildren(const StringList& pieces);
+  // Makes one proxy per piece of text divided at delimiter (balanced), then
+  // grows them in order; stops at the first failure and returns false.
+  bool growChildren(const std::string& text, const std::string& delimiter);
 };
 
 #endif  // VELUMORA_PATTERN_MULTI_PATTERN_H_

@@ -1,6 +1,7 @@
 #include "pattern/pattern_object.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "pattern/multi_pattern.h"
 #include "pattern/named_pattern_table.h"
@@ -22,13 +23,14 @@ struct PieceSpan {
   std::size_t end = 0;
 };
 
-// Counts the pieces that divide() would give, keeping the first two.
+// Counts the pieces that divide() would give, up to three (enough to tell
+// one, two and more apart), keeping the first two.
 std::size_t spanPieces(const std::string& text, const std::string& delimiter, bool balanced,
                        PieceSpan spans[2], bool* divided) {
   std::size_t count = 0;
   *divided = forEachPiece(text, delimiter, balanced, [&](std::size_t begin, std::size_t end) {
     if (count < 2) spans[count] = PieceSpan{begin, end};
-    ++count;
+    return ++count < 3;
   });
   return count;
 }
@@ -40,7 +42,7 @@ bool isDigits(const std::string& text, const PieceSpan& span) {
 
 }  // namespace
 
-PatternObject::PatternObject(const std::string& text) : text(text) {}
+PatternObject::PatternObject(std::string text) : text(std::move(text)) {}
 
 PatternObject::~PatternObject() {
   if (body != nullptr && ownsBody) delete body;
@@ -103,11 +105,32 @@ void PatternObject::setPosition(int16_t angle, uint8_t distance) {
 }
 
 int classify(const std::string& text) {
-  if (isSequence(text)) return kMultiPatternKind;
-  if (isWeightedChoice(text)) return kRandomPatternKind;
-  if (isRandomPause(text)) return kRandomWaitKind;
-  if (isNote(text)) return kNoteKind;
-  if (isNumber(text)) return kWaitKind;
+  // One look at the characters spares the tests that cannot hold: a text
+  // without "," is no sequence, without "=" no choice, without "t" no
+  // random pause.
+  bool comma = false;
+  bool equals = false;
+  bool letterT = false;
+  bool digits = true;
+  int quotes = 0;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9') continue;
+    digits = false;
+    if (c == ',') {
+      comma = true;
+    } else if (c == '=') {
+      equals = true;
+    } else if (c == 't') {
+      letterT = true;
+    } else if (c == '"') {
+      ++quotes;
+    }
+  }
+  if (comma && isSequence(text)) return kMultiPatternKind;
+  if (equals && isWeightedChoice(text)) return kRandomPatternKind;
+  if (letterT && isRandomPause(text)) return kRandomWaitKind;
+  if (quotes == 2) return kNoteKind;
+  if (digits) return kWaitKind;
   return kReferenceKind;
 }
 

@@ -13,10 +13,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class PatternObject {
  public:
-  explicit PatternObject(const std::string& text = std::string());
+  explicit PatternObject(std::string text = std::string());
   PatternObject(const PatternObject&) = delete;
   PatternObject& operator=(const PatternObject&) = delete;
   virtual ~PatternObject();
@@ -24,6 +25,9 @@ class PatternObject {
   virtual bool growTree();
   virtual void play();
   virtual void setPosition(int16_t angle, uint8_t distance);
+  // The patterns this one holds, for walks over a grown tree; a proxy's body
+  // is not among them.
+  virtual const std::vector<PatternObject*>* subpatterns() const { return nullptr; }
 
   // For a proxy: what its text stands for; null before growth and after a
   // failed lookup. Always null in the concrete kinds.

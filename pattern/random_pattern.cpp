@@ -10,9 +10,7 @@ bool RandomPattern::growTree() {
   divide(text, "=", sides, true);
   // Classification admits exactly two sides.
   sides.resize(2);
-  StringList childTexts;
   StringList weightTexts;
-  divide(sides[0], ":", childTexts, true);
   divide(sides[1], ":", weightTexts, true);
   for (const std::string& weightText : weightTexts) {
     const int32_t weight = readNumber(weightText);
@@ -20,7 +18,7 @@ bool RandomPattern::growTree() {
     total += weight;
     weights.push_back(weight);
   }
-  return growChildren(childTexts);
+  return growChildren(sides[0], ":");
 }
 
 void RandomPattern::play() {

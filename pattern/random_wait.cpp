@@ -9,10 +9,12 @@
 RandomWait::RandomWait(const std::string& text) : Wait(text) {}
 
 bool RandomWait::growTree() {
-  StringList bounds;
-  divide(text, "to", bounds, false);
   // Classification admits only two digit strings around "to".
-  bounds.resize(2);
+  std::string bounds[2];
+  std::size_t count = 0;
+  forEachPiece(text, "to", false, [&](std::size_t begin, std::size_t end) {
+    if (count < 2) bounds[count++] = text.substr(begin, end - begin);
+  });
   minimum = readNumber(bounds[0]);
   maximum = readNumber(bounds[1]);
   if (maximum < minimum) std::swap(minimum, maximum);

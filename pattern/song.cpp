@@ -1,25 +1,22 @@
 #include "pattern/song.h"
 
 #include <algorithm>
-#include <typeinfo>
 #include <unordered_map>
 
-#include "pattern/multi_pattern.h"
 #include "pattern/named_pattern_table.h"
 #include "pattern/pattern_object.h"
 #include "playlist/console_output.h"
 
 namespace {
 
-bool isProxy(const PatternObject* node) { return typeid(*node) == typeid(PatternObject); }
+// Only a grown proxy has a body; it counts as one level of nesting.
+bool isProxy(const PatternObject* node) { return node->body != nullptr; }
 
 // The i-th node below node in the grown tree, references included, or null.
 PatternObject* childAt(PatternObject* node, std::size_t i) {
   if (isProxy(node)) return i == 0 ? node->body : nullptr;
-  if (auto* multi = dynamic_cast<MultiPattern*>(node)) {
-    return i < multi->children.size() ? multi->children[i] : nullptr;
-  }
-  return nullptr;
+  const std::vector<PatternObject*>* children = node->subpatterns();
+  return children != nullptr && i < children->size() ? (*children)[i] : nullptr;
 }
 
 // Walks the grown trees from the given roots, following references, without

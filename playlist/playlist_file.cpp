@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "playlist/console_output.h"
@@ -30,27 +31,54 @@ bool readWholeFile(const std::string& path, std::string& text) {
     printLine("Unable to Open file \"" + path + "\"");
     return false;
   }
-  std::string result;
-  result.reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    const char c = raw[i];
-    if (c == '\0' || c == '\x1a') break;
-    if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-    result += c;
+  // The text ends at the first NUL or Ctrl-Z; CR LF reads as LF.
+  std::size_t end = raw.size();
+  for (const char stop : {'\0', '\x1a'}) {
+    const void* found = std::memchr(raw.data(), stop, end);
+    if (found != nullptr)
+      end = static_cast<std::size_t>(static_cast<const char*>(found) - raw.data());
   }
-  text = std::move(result);
+  raw.resize(end);
+  std::size_t out = raw.find('\r');
+  if (out != std::string::npos) {
+    for (std::size_t in = out; in < end; ++in) {
+      if (raw[in] == '\r' && in + 1 < end && raw[in + 1] == '\n') continue;
+      raw[out++] = raw[in];
+    }
+    raw.resize(out);
+  }
+  text = std::move(raw);
   return true;
 }
 
 void eraseComments(std::string& text) {
-  const bool beginsWithComment = text.compare(0, 2, "//") == 0;
-  StringList pieces;
-  divideAlternately(text, "//", "\n", pieces);
+  // Keeps what stands outside comments, in one pass: the text up to each
+  // "//", then from the line feed that ends that comment on. Every line feed
+  // kept goes too.
   std::string result;
   result.reserve(text.size());
-  for (std::size_t i = beginsWithComment ? 1 : 0; i < pieces.size(); i += 2) {
-    eraseAll(pieces[i], "\n");
-    result += pieces[i];
+  const auto keep = [&](std::size_t from, std::size_t to) {
+    while (from < to) {
+      const void* found = std::memchr(text.data() + from, '\n', to - from);
+      const std::size_t lineEnd =
+          found == nullptr
+              ? to
+              : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+      result.append(text, from, lineEnd - from);
+      from = lineEnd + 1;
+    }
+  };
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t comment = text.find("//", from);
+    if (comment == std::string::npos) {
+      keep(from, text.size());
+      break;
+    }
+    keep(from, comment);
+    const std::size_t lineEnd = text.find('\n', comment + 2);
+    if (lineEnd == std::string::npos) break;
+    from = lineEnd + 1;
   }
   text = std::move(result);
 }

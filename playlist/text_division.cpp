@@ -52,31 +52,37 @@ void stripParentheses(std::string& text) {
   const auto isSpace = [](char c) { return c == ' '; };
   if (!std::all_of(text.begin(), text.begin() + open, isSpace)) return;
   if (!std::all_of(text.begin() + close + 1, text.end(), isSpace)) return;
-  text = text.substr(open + 1, close - open - 1);
+  text.erase(close);
+  text.erase(0, open + 1);
 }
 
 bool eraseSpace(std::string& text) {
-  StringList pieces;
-  if (!divide(text, "\"", pieces, false)) {
-    printLine("Error in eraseSpace() : Unable to divide \"" + text + "\" by \"\"\"");
-    return false;
-  }
-  // Pieces alternate between outside and inside quotes; a leading quote
-  // makes the first piece an inside one.
-  const std::size_t firstInside = (!text.empty() && text[0] == '"') ? 0 : 1;
+  // The pieces between double quotes alternate between outside and inside;
+  // a leading quote makes the first piece an inside one.
+  const bool leadingQuote = !text.empty() && text[0] == '"';
   std::string result;
   result.reserve(text.size() + 2);
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    const std::string& piece = pieces[i];
-    if (i % 2 == firstInside) {
+  std::size_t index = 0;
+  const bool divided = forEachPiece(text, "\"", false, [&](std::size_t begin, std::size_t end) {
+    if ((index++ % 2 == 0) == leadingQuote) {
       result += '"';
-      result += piece;
+      result.append(text, begin, end - begin);
       result += '"';
     } else {
-      for (char c : piece) {
-        if (c != ' ' && c != '\t') result += c;
+      const std::size_t at = result.size();
+      result.resize(at + (end - begin));
+      char* out = &result[at];
+      for (std::size_t i = begin; i < end; ++i) {
+        const char c = text[i];
+        *out = c;
+        out += (c != ' ' && c != '\t');
       }
+      result.resize(static_cast<std::size_t>(out - result.data()));
     }
+  });
+  if (!divided) {
+    printLine("Error in eraseSpace() : Unable to divide \"" + text + "\" by \"\"\"");
+    return false;
   }
   text = std::move(result);
   return true;

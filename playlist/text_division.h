@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 using StringList = std::vector<std::string>;
@@ -63,7 +64,18 @@ std::size_t parenthesisDepth(const std::string& text);
 
 // Calls visit(begin, end) for each piece that divide() would append, in
 // order, without copying; returns what divide() would return. Lets a caller
-// count or inspect pieces of a large text cheaply.
+// count or inspect pieces of a large text cheaply. A visit that returns a
+// bool stops the walk by returning false.
+template <typename Visit>
+bool keepVisiting(Visit& visit, std::size_t begin, std::size_t end) {
+  if constexpr (std::is_same_v<decltype(visit(begin, end)), bool>) {
+    return visit(begin, end);
+  } else {
+    visit(begin, end);
+    return true;
+  }
+}
+
 template <typename Visit>
 bool forEachPiece(const std::string& text, const std::string& delimiter, bool balanced,
                   Visit visit) {
@@ -96,7 +108,7 @@ bool forEachPiece(const std::string& text, const std::string& delimiter, bool ba
       accept = (balance == 0);
     }
     if (accept) {
-      visit(start, p);
+      if (!keepVisiting(visit, start, p)) return true;
       start = p + d;
       lastCut = start;
       balance = 0;

@@ -6,10 +6,93 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "playlist/text_division.h"
+
 namespace {
+
+// Reference versions written the plain way: divide the text alternately at
+// "//" and the line feed, keep the pieces outside comments; pair the double
+// quotes from the start; read byte by byte.
+
+std::string refEraseComments(const std::string& text) {
+  StringList pieces;
+  std::size_t p = text.find("//");
+  if (p == std::string::npos) {
+    pieces.push_back(text);
+  } else {
+    if (p > 0) pieces.push_back(text.substr(0, p));
+    std::size_t start = p + 2;
+    for (int k = 0;; ++k) {
+      const std::string sought = (k % 2 == 0) ? "\n" : "//";
+      const std::size_t found = text.find(sought, start);
+      if (found == std::string::npos) break;
+      pieces.push_back(text.substr(start, found - start));
+      start = found + sought.size();
+    }
+    if (start < text.size()) pieces.push_back(text.substr(start));
+  }
+  std::string result;
+  for (std::size_t i = (text.compare(0, 2, "//") == 0) ? 1 : 0; i < pieces.size(); i += 2) {
+    for (char c : pieces[i]) {
+      if (c != '\n') result += c;
+    }
+  }
+  return result;
+}
+
+std::string refClean(const std::string& text, std::string& output) {
+  const std::string noComments = refEraseComments(text);
+  if (noComments == "\"") {
+    output += "Error in eraseSpace() : Unable to divide \"\"\" by \"\"\"\n";
+    return noComments;
+  }
+  std::string result;
+  bool inside = false;
+  for (char c : noComments) {
+    if (c == '"') {
+      result += c;
+      inside = !inside;
+    } else if (inside || (c != ' ' && c != '\t')) {
+      result += c;
+    }
+  }
+  if (inside) {
+    // An unpaired last quote is closed when text follows it, and dropped
+    // when it ends the text.
+    if (noComments.back() == '"') {
+      result.pop_back();
+    } else {
+      result += '"';
+    }
+  }
+  std::string withoutLineFeeds;
+  for (char c : result) {
+    if (c != '\n') withoutLineFeeds += c;
+  }
+  return withoutLineFeeds;
+}
+
+std::string refRead(const std::string& bytes) {
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\0' || bytes[i] == '\x1a') break;
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+    text += bytes[i];
+  }
+  return text;
+}
+
+std::string randomText(std::mt19937& rng, const std::string& alphabet, std::size_t maxLength) {
+  std::uniform_int_distribution<std::size_t> lengthOf(0, maxLength);
+  std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+  std::string text(lengthOf(rng), ' ');
+  for (char& c : text) c = alphabet[pick(rng)];
+  return text;
+}
 
 class PlaylistFileTest : public testing::Test {
  protected:
@@ -94,6 +177,36 @@ TEST(EraseCommentsTest, KeepsBlanksRemovesLineFeeds) {
     std::string text = row.text;
     eraseComments(text);
     EXPECT_EQ(text, row.result);
+  }
+}
+
+TEST(CleanPlaylistTextTest, RandomTextsAgainstReference) {
+  std::mt19937 rng(4242);
+  const std::string alphabet = "//\n\n \t\"a=(";
+  std::string expectedOutput;
+  testing::internal::CaptureStdout();
+  for (int round = 0; round < 30000; ++round) {
+    const std::string text = randomText(rng, alphabet, round < 3000 ? 4 : 40);
+    SCOPED_TRACE("text \"" + text + "\"");
+    std::string comments = text;
+    eraseComments(comments);
+    ASSERT_EQ(comments, refEraseComments(text));
+    std::string cleaned = text;
+    cleanPlaylistText(cleaned);
+    ASSERT_EQ(cleaned, refClean(text, expectedOutput));
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), expectedOutput);
+}
+
+TEST_F(PlaylistFileTest, RandomFilesAgainstReference) {
+  std::mt19937 rng(31337);
+  const std::string alphabet("\r\r\n\na\0\x1a", 7);
+  for (int round = 0; round < 300; ++round) {
+    const std::string bytes = randomText(rng, alphabet, 24);
+    const std::string path = write("random" + std::to_string(round), bytes);
+    std::string text = "before";
+    ASSERT_TRUE(readWholeFile(path, text));
+    ASSERT_EQ(text, refRead(bytes)) << "round " << round;
   }
 }
 

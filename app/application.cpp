@@ -64,7 +64,7 @@ int runVelumora(int argc, char** argv) {
     return -1;
   }
   printLine("done\ntype 'q' and enter to exit");
-  startPlayers();
+  startPlayers(playerMain, true);
   consoleLoop();
   shutdown();
   return 0;

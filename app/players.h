@@ -17,15 +17,20 @@ class Song;
 
 // Owned here; destroyed by shutdown. Entries are never removed.
 extern std::vector<Song*> songList;
-// One handle per started song, in song order; used by the main thread only.
+// One handle per started song, in song order; used by the main thread only
+// (while players start in the background, by the starter thread only).
 extern std::vector<SDL_Thread*> threadList;
 // Serialises the players' start and end lines; null when it could not be
 // made, and then players print unserialised.
 extern SDL_semaphore* consoleSemaphore;
 
 int playerMain(void* song);
-// Starts threadMain (playerMain, or a wrapper of it) once per song.
-void startPlayers(int (*threadMain)(void*) = playerMain);
+// Starts threadMain (playerMain, or a wrapper of it) once per song, in song
+// order. In the background, a starter thread does it and startPlayers()
+// returns at once; the thread list is then complete only after
+// stopPlayers() has joined the starter, and songs not yet started when the
+// stop flag rises are never started.
+void startPlayers(int (*threadMain)(void*) = playerMain, bool inBackground = false);
 // Prints "terminating all threads...", raises the stop flag and joins every
 // player in list order.
 void stopPlayers();

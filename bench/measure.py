@@ -1,0 +1,209 @@
+#!/usr/bin/env python3
+"""Measures the built velumora as a user runs it and prints one table of
+figures, each beside its goal: start-up throughput and linearity, many songs,
+shared samples, the processor while playing, and the time from "q" to exit.
+
+usage: measure.py BUILD_DIR [WORK_DIR]
+"""
+import math
+import os
+import random
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+BUILD = os.path.abspath(sys.argv[1])
+VELUMORA = os.path.join(BUILD, "velumora")
+WORK = sys.argv[2] if len(sys.argv) > 2 else tempfile.mkdtemp(prefix="velumora-bench-")
+os.makedirs(WORK, exist_ok=True)
+PROMPT = b"type 'q' and enter to exit"
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def write_wav(path, frequency, seconds, rate=22050):
+    frames = int(seconds * rate)
+    data = b"".join(
+        struct.pack("<h", int(8000 * math.sin(2 * math.pi * frequency * i / rate)))
+        for i in range(frames))
+    header = b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " + struct.pack(
+        "<IHHIIHH", 16, 1, 1, rate, rate * 2, 2, 16) + b"data" + struct.pack("<I", len(data))
+    with open(path, "wb") as out:
+        out.write(header + data)
+
+
+def human_playlist(size, rng):
+    """One song the way people write one: comments, blanks, line breaks,
+    notes, pauses, random pauses and references, in about size bytes."""
+    kinds = ['"tone.wav"', "500", "200 to 900", "drops", '( "tone.wav" , 300 )', '"click.wav"']
+    parts = ["// a long song written by hand\nlong = (\n  _main = (\n"]
+    written = len(parts[0])
+    line = 0
+    while written < size:
+        words = ", ".join(rng.choice(kinds) for _ in range(8))
+        text = "    %s,   // bar %d\n" % (words, line)
+        parts.append(text)
+        written += len(text)
+        line += 1
+    parts.append('    100 );\n  drops = ("click.wav", 50 to 80);\n  _param = 1, 0, 100\n);\n')
+    return "".join(parts)
+
+
+def start(playlist, env_extra=None):
+    env = dict(os.environ, SDL_AUDIODRIVER="dummy")
+    env.update(env_extra or {})
+    return subprocess.Popen([VELUMORA, playlist], cwd=WORK, env=env, stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+
+def wait_for(process, text, timeout=120):
+    seen = b""
+    deadline = time.time() + timeout
+    while text not in seen:
+        if time.time() > deadline:
+            process.kill()
+            raise RuntimeError("timed out waiting for %r" % text)
+        chunk = process.stdout.read1(65536)
+        if not chunk:
+            raise RuntimeError("velumora ended early:\n" + seen.decode(errors="replace")[-2000:])
+        seen += chunk
+    return seen
+
+
+def quit_and_time(process):
+    began = time.time()
+    process.stdin.write(b"q\n")
+    process.stdin.flush()
+    rest = process.stdout.read()
+    status = process.wait()
+    return time.time() - began, status, rest
+
+
+def to_prompt(playlist, runs=3):
+    """Best launch-to-prompt time of several runs, and the q-to-exit time."""
+    best = None
+    exit_time = 0.0
+    for _ in range(runs):
+        began = time.time()
+        process = start(playlist)
+        wait_for(process, PROMPT)
+        elapsed = time.time() - began
+        took, status, rest = quit_and_time(process)
+        if status != 0 or b"velumora is terminated" not in rest:
+            raise RuntimeError("unclean shutdown for %s" % playlist)
+        exit_time = max(exit_time, took)
+        best = elapsed if best is None else min(best, elapsed)
+    return best, exit_time
+
+
+def rss_kb(pid):
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS
+
+
+def cpu_share(playlist, seconds):
+    process = start(playlist)
+    wait_for(process, PROMPT)
+    time.sleep(1.0)
+    used = cpu_seconds(process.pid)
+    began = time.time()
+    time.sleep(seconds)
+    share = (cpu_seconds(process.pid) - used) / (time.time() - began)
+    took, status, _ = quit_and_time(process)
+    return share, took
+
+
+def write(name, text):
+    path = os.path.join(WORK, name)
+    with open(path, "w") as out:
+        out.write(text)
+    return path
+
+
+rows = []
+
+
+def row(figure, value, goal, ok):
+    rows.append((figure, value, goal, "ok" if ok else "MISSED"))
+
+
+def main():
+    rng = random.Random(7)
+    write_wav(os.path.join(WORK, "tone.wav"), 440, 0.4)
+    write_wav(os.path.join(WORK, "click.wav"), 1800, 0.03)
+
+    empty = write("empty.txt", "")
+    one_mb = write("one_mb.txt", human_playlist(1 << 20, rng))
+    ten_mb = write("ten_mb.txt", human_playlist(10 << 20, rng))
+    base, exit_empty = to_prompt(empty, runs=5)
+    t1, _ = to_prompt(one_mb)
+    t10, exit_big = to_prompt(ten_mb)
+    extra = t10 - base
+    size_mb = os.path.getsize(ten_mb) / 1e6
+    elements = open(ten_mb).read().count(",") + 1
+    row("launch to prompt, empty playlist", "%.3f s" % base, "-", True)
+    row("10 MB playlist (%d elements), beyond empty" % elements, "%.3f s" % extra, "<= 0.250 s",
+        extra <= 0.25)
+    row("start-up throughput", "%.0f MB/s" % (size_mb / max(extra, 1e-9)), ">= 50 MB/s",
+        size_mb / max(extra, 1e-9) >= 50)
+    ratio = extra / max(t1 - base, 1e-9)
+    row("10 MB / 1 MB start-up time", "%.1fx" % ratio, "<= 12x", ratio <= 12)
+
+    songs = "".join("s%d=(_main=(\"tone.wav\":%d:(\"click.wav\",20)=1:2:1);_param=0,%d,%d);\n" %
+                    (i, 100 + i % 50, i % 361, i % 256) for i in range(10000))
+    many = write("many_songs.txt", songs)
+    t_many, exit_many = to_prompt(many, runs=1)
+    row("10,000 songs to prompt", "%.3f s" % t_many, "<= 2 s", t_many <= 2)
+    row("10,000 songs, q to exit", "%.3f s" % exit_many, "<= 1 s", exit_many <= 1)
+
+    for i in range(1000):
+        write_wav(os.path.join(WORK, "f%04d.wav" % i), 200 + i, 0.2)
+    files_once = write("files_once.txt", "s=(_main=(%s);_param=0,0,100);" % ",".join(
+        '"f%04d.wav"' % i for i in range(1000)))
+    files_ten = write("files_ten.txt", "s=(_main=(%s);_param=0,0,100);" % ",".join(
+        '"f%04d.wav"' % (i % 1000) for i in range(10000)))
+    t_once, _ = to_prompt(files_once)
+    t_ten, _ = to_prompt(files_ten)
+    row("10,000 Notes over 1,000 files, beyond decoding", "%.3f s" % (t_ten - t_once),
+        "<= 1 s", t_ten - t_once <= 1)
+    memory = []
+    for playlist in (files_once, files_ten):
+        process = start(playlist)
+        wait_for(process, PROMPT)
+        memory.append(rss_kb(process.pid))
+        quit_and_time(process)
+    grown = (memory[1] - memory[0]) / 1024
+    row("memory for 9,000 more Notes of the same files", "%.1f MB" % grown,
+        "small beside the samples (%.1f MB)" % (memory[0] / 1024), grown < memory[0] / 1024 / 4)
+
+    playing = "".join(
+        "p%d=(_main=(\"click.wav\",%d to %d);_param=_infinite,%d,30);\n" %
+        (i, 150 + 20 * i, 400 + 20 * i, 45 * i) for i in range(8))
+    share, exit_playing = cpu_share(write("eight_songs.txt", playing), 20)
+    row("8 endless songs, processor", "%.2f %% of a core" % (100 * share), "<= 2 %",
+        share <= 0.02)
+    share_pause, exit_pause = cpu_share(
+        write("pauses.txt", "quiet=(_main=(100000,\"click.wav\");_param=_infinite,0,100);"), 10)
+    row("a song inside a long pause, processor", "%.2f %% of a core" % (100 * share_pause),
+        "~0", share_pause <= 0.002)
+    slowest = max(exit_empty, exit_big, exit_many, exit_playing, exit_pause)
+    row("q to exit, slowest of the runs above", "%.3f s" % slowest, "<= 1 s", slowest <= 1)
+
+    width = max(len(r[0]) for r in rows)
+    print("%-*s  %-22s %-28s %s" % (width, "figure", "measured", "goal", ""))
+    for figure, value, goal, verdict in rows:
+        print("%-*s  %-22s %-28s %s" % (width, figure, value, goal, verdict))
+
+
+if __name__ == "__main__":
+    main()

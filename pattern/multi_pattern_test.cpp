@@ -129,6 +129,35 @@ TEST_F(MultiPatternTest, PlaysChildrenInOrderUntilStopped) {
   }
 }
 
+TEST_F(MultiPatternTest, ChecksTheStopFlagBeforeEachChildItself) {
+  // Leaves straight below the sequence, without proxies that would check the
+  // flag on their own.
+  struct Row {
+    std::string label;
+    bool stoppedBefore;
+    std::vector<bool> raisesStop;
+    std::vector<std::string> played;
+  };
+  const std::vector<Row> rows = {
+      {"runs through", false, {false, false, false}, {"0", "1", "2"}},
+      {"second child stops", false, {false, true, false}, {"0", "1"}},
+      {"first child stops", false, {true, false, false}, {"0"}},
+      {"stopped before", true, {false, false}, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    MultiPattern sequence("x");
+    for (std::size_t i = 0; i < row.raisesStop.size(); ++i) {
+      sequence.children.push_back(new Recorder(std::to_string(i), row.raisesStop[i]));
+    }
+    playLog().clear();
+    stopFlag = row.stoppedBefore;
+    sequence.play();
+    stopFlag = false;
+    EXPECT_EQ(playLog(), row.played);
+  }
+}
+
 TEST_F(MultiPatternTest, PositionReachesEveryChildThroughReferences) {
   struct Row {
     std::string text;

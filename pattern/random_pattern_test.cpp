@@ -180,6 +180,29 @@ TEST_F(RandomPatternTest, HugeWeightsAddUpWithoutOverflow) {
   }
 }
 
+TEST_F(RandomPatternTest, ChecksTheStopFlagItself) {
+  // Leaves straight below the choice, without proxies that would check the
+  // flag on their own.
+  struct Row {
+    std::string label;
+    bool stopped;
+    std::vector<std::string> played;
+  };
+  const std::vector<Row> rows = {{"running", false, {"0"}}, {"stopped", true, {}}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    RandomPattern choice("0:1=1:0");
+    choice.children = {new pattern_testing::Recorder("0"), new pattern_testing::Recorder("1")};
+    choice.weights = {1, 0};
+    choice.total = 1;
+    playLog().clear();
+    stopFlag = row.stopped;
+    choice.play();
+    stopFlag = false;
+    EXPECT_EQ(playLog(), row.played);
+  }
+}
+
 TEST_F(RandomPatternTest, PlaysNothingOnceStopped) {
   const std::vector<std::string> texts = {"a:b=1:1", "a=1", "a:b=0:5", "(a,b):c=1:1"};
   for (const std::string& text : texts) {

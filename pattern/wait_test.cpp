@@ -111,8 +111,8 @@ TEST_F(RandomWaitTest, DrawsAndThenReturnsAtOnceWhenStopped) {
     bool draws;
   };
   const std::vector<Row> rows = {
-      {"12to5", true}, {"1000to2000", true}, {"0to99999999999", true},
-      {"0to0", false}, {"7to7", false},
+      {"12to5", true},          {"300to400", true}, {"1000to2000", true},
+      {"0to99999999999", true}, {"0to0", false},    {"7to7", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE("text: " + row.text);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -224,7 +225,9 @@ bool renderSongs(const Options& options, RenderClock& clock, WavOutput& out, int
   Progress progress(options.seconds);
   uint64_t frame = 0;
   for (uint64_t count = 0; frame < totalFrames; frame += kBufferFrames, ++count) {
-    clock.runUntil(frame + kBufferFrames);
+    // Moments past the end of the render do not sound, even in the last,
+    // partly written buffer.
+    clock.runUntil(std::min<uint64_t>(frame + kBufferFrames, totalFrames));
     std::memset(buffer.data(), 0, buffer.size());
     SDL_LockAudio();
     capturedMixer.mix(capturedMixer.userdata, buffer.data(), static_cast<int>(buffer.size()));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "pattern/named_pattern_table.h"
 #include "pattern/pattern_object.h"
@@ -81,6 +82,28 @@ bool checkShape(const std::vector<PatternObject*>& roots) {
 }
 
 }  // namespace
+
+void Song::setPosition(int16_t angle, uint8_t distance) {
+  // Every node reachable from the main pattern, each once: a named pattern
+  // used from many places gets the same position every time anyway, and
+  // visiting it once per use would cost time exponential in the nesting of
+  // shared names. Only leaves keep a position (a Note; a pause ignores it).
+  if (pattern == nullptr) return;
+  std::unordered_set<PatternObject*> seen;
+  std::vector<PatternObject*> pending = {pattern};
+  while (!pending.empty()) {
+    PatternObject* node = pending.back();
+    pending.pop_back();
+    if (node->body != nullptr) {
+      // Only a reference can lead to a node reached before.
+      if (node->ownsBody || seen.insert(node->body).second) pending.push_back(node->body);
+    } else if (const std::vector<PatternObject*>* children = node->subpatterns()) {
+      pending.insert(pending.end(), children->rbegin(), children->rend());
+    } else {
+      node->setPosition(angle, distance);
+    }
+  }
+}
 
 Song::~Song() {
   for (NamedPattern* entry : namedPatterns) delete entry;

@@ -27,6 +27,10 @@ class Song : public NamedPattern {
   // its references is deeper than kMaxPatternDepth, fails with false.
   bool growTree();
 
+  // Hands the position to every Note that the grown main pattern reaches,
+  // through its references too, visiting each node once.
+  void setPosition(int16_t angle, uint8_t distance);
+
   uint32_t loops = 1;
   std::string songName;
   // The position handed to the main pattern; kept for reports.

@@ -31,7 +31,7 @@ bool buildSongs(const std::string& text, std::vector<Song*>& songs) {
       delete song;
       return false;
     }
-    song->pattern->setPosition(angle, distance);
+    song->setPosition(angle, distance);
     song->angle = angle;
     song->distance = distance;
     song->loops = static_cast<uint32_t>(loops);

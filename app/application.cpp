@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/console.h"
+#include "app/heap_reserve.h"
 #include "app/players.h"
 #include "pattern/song.h"
 #include "playlist/console_output.h"
@@ -18,6 +19,7 @@ bool initialize(const char* path) {
     printLine(std::string("Unable to load file ") + path);
     return false;
   }
+  reserveHeapFor(text.size());
   cleanPlaylistText(text);
   if (SDL_Init(SDL_INIT_AUDIO) == -1) {
     printLine(std::string("SDL initialization error : ") + SDL_GetError());

@@ -1,0 +1,42 @@
+#include "testing/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace testkit {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/velumora-test-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (mkdtemp(buffer.data()) == nullptr) {
+    ADD_FAILURE() << "mkdtemp(" << pattern << "): " << std::strerror(errno);
+    return;
+  }
+  path_ = buffer.data();
+}
+
+TempDir::~TempDir() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
+
+bool TempDir::write(const std::string& name, const std::string& content) const {
+  std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
+  out << content;
+  out.close();
+  return static_cast<bool>(out);
+}
+
+}  // namespace testkit

@@ -1,0 +1,129 @@
+#include "testing/wav.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+
+namespace testkit {
+
+namespace {
+
+void put16(std::string& out, uint16_t value) {
+  out += static_cast<char>(value & 0xff);
+  out += static_cast<char>(value >> 8);
+}
+
+void put32(std::string& out, uint32_t value) {
+  put16(out, static_cast<uint16_t>(value & 0xffff));
+  put16(out, static_cast<uint16_t>(value >> 16));
+}
+
+constexpr double kPi = 3.14159265358979323846;
+
+}  // namespace
+
+bool writeToneWav(const std::string& path, const Tone& tone) {
+  if (tone.rate <= 0 || tone.channels <= 0 || tone.seconds < 0) return false;
+  const uint32_t frames = static_cast<uint32_t>(std::lround(tone.seconds * tone.rate));
+  const uint32_t blockAlign = 2u * static_cast<uint32_t>(tone.channels);
+  const uint32_t dataBytes = frames * blockAlign;
+
+  std::string out;
+  out.reserve(44 + dataBytes);
+  out += "RIFF";
+  put32(out, 36 + dataBytes);
+  out += "WAVEfmt ";
+  put32(out, 16);
+  put16(out, 1);  // PCM
+  put16(out, static_cast<uint16_t>(tone.channels));
+  put32(out, static_cast<uint32_t>(tone.rate));
+  put32(out, static_cast<uint32_t>(tone.rate) * blockAlign);
+  put16(out, static_cast<uint16_t>(blockAlign));
+  put16(out, 16);
+  out += "data";
+  put32(out, dataBytes);
+  const double scale = std::clamp(tone.amplitude, 0.0, 1.0) * 32767.0;
+  for (uint32_t i = 0; i < frames; ++i) {
+    const double value = scale * std::sin(2.0 * kPi * tone.frequency * i / tone.rate);
+    const uint16_t sample = static_cast<uint16_t>(static_cast<int16_t>(std::lround(value)));
+    for (int c = 0; c < tone.channels; ++c) put16(out, sample);
+  }
+
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(out.data(), static_cast<std::streamsize>(out.size()));
+  file.close();
+  return static_cast<bool>(file);
+}
+
+bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  capture.rate = rate;
+  capture.left.clear();
+  capture.right.clear();
+  const std::size_t frames = bytes.size() / 4;
+  capture.left.reserve(frames);
+  capture.right.reserve(frames);
+  auto sampleAt = [&bytes](std::size_t at) {
+    const uint16_t low = static_cast<unsigned char>(bytes[at]);
+    const uint16_t high = static_cast<unsigned char>(bytes[at + 1]);
+    return static_cast<int16_t>(static_cast<uint16_t>(low | (high << 8)));
+  };
+  for (std::size_t i = 0; i < frames; ++i) {
+    capture.left.push_back(sampleAt(4 * i));
+    capture.right.push_back(sampleAt(4 * i + 2));
+  }
+  return true;
+}
+
+double rms(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count) {
+  if (begin >= samples.size()) return 0.0;
+  const std::size_t end = std::min(samples.size(), begin + count);
+  if (end == begin) return 0.0;
+  double sum = 0.0;
+  for (std::size_t i = begin; i < end; ++i) sum += double(samples[i]) * samples[i];
+  return std::sqrt(sum / double(end - begin));
+}
+
+double rms(const std::vector<int16_t>& samples) { return rms(samples, 0, samples.size()); }
+
+int peak(const std::vector<int16_t>& samples) {
+  int largest = 0;
+  for (int16_t s : samples) largest = std::max(largest, std::abs(int(s)));
+  return largest;
+}
+
+double toneAmplitude(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count,
+                     double frequency, int rate) {
+  if (begin >= samples.size() || rate <= 0) return 0.0;
+  const std::size_t end = std::min(samples.size(), begin + count);
+  const std::size_t n = end - begin;
+  if (n == 0) return 0.0;
+  const double coefficient = 2.0 * std::cos(2.0 * kPi * frequency / rate);
+  double previous = 0.0, beforePrevious = 0.0;
+  for (std::size_t i = begin; i < end; ++i) {
+    const double current = samples[i] + coefficient * previous - beforePrevious;
+    beforePrevious = previous;
+    previous = current;
+  }
+  const double power = previous * previous + beforePrevious * beforePrevious -
+                       coefficient * previous * beforePrevious;
+  return 2.0 * std::sqrt(std::max(power, 0.0)) / double(n);
+}
+
+double dominantFrequency(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count,
+                         int rate, const std::vector<double>& candidates) {
+  double best = 0.0, bestAmplitude = -1.0;
+  for (double frequency : candidates) {
+    const double amplitude = toneAmplitude(samples, begin, count, frequency, rate);
+    if (amplitude > bestAmplitude) {
+      bestAmplitude = amplitude;
+      best = frequency;
+    }
+  }
+  return best;
+}
+
+}  // namespace testkit

@@ -1,0 +1,55 @@
+#ifndef VELUMORA_TESTING_WAV_H_
+#define VELUMORA_TESTING_WAV_H_
+
+// Test audio: writing small sine-tone WAV files, and reading and measuring
+// what SDL's disk audio driver wrote (raw signed 16-bit little-endian
+// interleaved stereo).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testkit {
+
+struct Tone {
+  double frequency = 440.0;  // Hz
+  double seconds = 0.5;
+  double amplitude = 0.5;  // of full scale, 0 to 1
+  int rate = 22050;        // frames per second
+  int channels = 1;        // every channel carries the same tone
+};
+
+// Writes a 16-bit PCM WAV file holding the tone; false on failure.
+bool writeToneWav(const std::string& path, const Tone& tone);
+
+struct StereoCapture {
+  int rate = 22050;
+  std::vector<int16_t> left;
+  std::vector<int16_t> right;
+  std::size_t frames() const { return left.size(); }
+};
+
+// Reads a raw S16LE stereo file. A trailing partial frame is dropped. False
+// when the file cannot be read.
+bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture);
+
+// Root mean square of samples [begin, begin + count), clipped to the data;
+// 0 for an empty range.
+double rms(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count);
+double rms(const std::vector<int16_t>& samples);
+// Largest absolute sample value.
+int peak(const std::vector<int16_t>& samples);
+
+// Amplitude of the component at `frequency` in samples [begin, begin + count)
+// (Goertzel), in sample units: a full-window sine of amplitude A gives about A.
+double toneAmplitude(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count,
+                     double frequency, int rate);
+
+// Which of the candidate frequencies is strongest in the range.
+double dominantFrequency(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count,
+                         int rate, const std::vector<double>& candidates);
+
+}  // namespace testkit
+
+#endif  // VELUMORA_TESTING_WAV_H_

@@ -5,7 +5,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 cd "$here"
 . tools/ensure-packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev
+ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev valgrind
 jobs="$(nproc)"
 
 build() {  # build DIR [cmake options...]
@@ -34,6 +34,20 @@ if [ "${VELUMORA_SANITIZERS:-1}" != 0 ]; then
   build build-tsan -DVELUMORA_SANITIZE=thread
   TSAN_OPTIONS="suppressions=$here/tools/tsan.supp halt_on_error=1" quiet_ctest build-tsan
 fi
+
+# --- playlist fuzzer: a short run over the seed corpus (fuzz/run.sh) ---
+echo "== playlist fuzzer =="
+ensure_packages clang libclang-rt-14-dev
+fuzz_log="$(mktemp)"
+if fuzz/run.sh 30 200000 >"$fuzz_log" 2>&1; then
+  grep -E '^(Done|stat::(number_of_executed_units|average_exec_per_sec))' "$fuzz_log" || true
+  rm -f "$fuzz_log"
+else
+  cat "$fuzz_log"
+  rm -f "$fuzz_log"
+  exit 1
+fi
+# --- end of playlist fuzzer ---
 
 echo "== tests =="
 build build -DVELUMORA_BENCHMARKS=ON

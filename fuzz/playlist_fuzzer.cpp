@@ -8,7 +8,9 @@
 // start-up, which becomes the working directory, so names such as "a.wav"
 // load real samples. The mixer is opened once, on the dummy audio driver.
 // The program's messages go to standard output, which is sent to /dev/null
-// unless VELUMORA_FUZZ_VERBOSE is set.
+// unless VELUMORA_FUZZ_VERBOSE is set. Since the fuzzer changes its working
+// directory, give it absolute paths (fuzz/run.sh does):
+//   VELUMORA_FUZZ_VERBOSE=1 build-fuzz/playlist_fuzzer "$PWD/fuzz/corpus/crlf.txt"
 
 #include <SDL.h>
 #include <SDL_mixer.h>

@@ -15,12 +15,20 @@
 #include <string>
 #include <vector>
 
+#include "pattern/pattern_pool.h"
+
 class PatternObject {
  public:
   explicit PatternObject(std::string text = std::string());
   PatternObject(const PatternObject&) = delete;
   PatternObject& operator=(const PatternObject&) = delete;
   virtual ~PatternObject();
+
+  // Pattern objects come from the pattern pool.
+  static void* operator new(std::size_t size) { return PatternPool::allocate(size); }
+  static void operator delete(void* object, std::size_t size) noexcept {
+    PatternPool::release(object, size);
+  }
 
   virtual bool growTree();
   virtual void play();

@@ -1,5 +1,7 @@
 #include "playlist/grammar.h"
 
+#include <utility>
+
 #include "pattern/pattern_object.h"
 #include "pattern/song.h"
 #include "playlist/console_output.h"
@@ -20,7 +22,7 @@ bool buildSongs(const std::string& text, std::vector<Song*>& songs) {
       return false;
     }
     const std::string& name = statement[0];
-    std::string body = statement[1];
+    std::string body = std::move(statement[1]);
     Song* song = combinePattern(name, body, loops, angle, distance);
     if (song == nullptr) {
       printLine("can't create Song " + name);
@@ -63,11 +65,11 @@ Song* combinePattern(const std::string& name, std::string& body, int32_t& loops,
       song->songName = name;
       // A later "_main" replaces an earlier one, which is never grown.
       delete song->pattern;
-      song->pattern = new PatternObject(value);
+      song->pattern = new PatternObject(std::move(value));
     } else if (key == "_param") {
       if (!parseParam(value, loops, angle, distance)) printLine("parameters set to default");
     } else {
-      song->addNamedPattern(key, new PatternObject(value));
+      song->addNamedPattern(key, new PatternObject(std::move(value)));
     }
   }
   return song;

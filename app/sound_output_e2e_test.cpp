@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/host.h"
 #include "testing/process.h"
 #include "testing/temp_dir.h"
 #include "testing/velumora_run.h"
@@ -20,17 +21,15 @@ using testkit::kPatience;
 using testkit::StereoCapture;
 using testkit::TempDir;
 
-constexpr int kOutputRate = 22050;
+// 22050 Hz on classic SDL, 44100 Hz on sdl12-compat.
+const int kOutputRate = testkit::diskAudioRate();
 constexpr double kToneAmplitude = 0.5;  // of full scale
 
 // Runs the playlist (one song named x that ends by itself) to its end, then
 // quits, and reads what was heard.
 void playAndCapture(const TempDir& dir, const std::string& playlist, StereoCapture& capture) {
   ASSERT_TRUE(dir.write("playlist.txt", playlist));
-  auto run =
-      testkit::startVelumora(dir, {},
-                             {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + dir.file("out.raw"),
-                              "SDL_DISKAUDIODELAY=23"});
+  auto run = testkit::startVelumora(dir, {}, testkit::diskAudioEnv(dir.file("out.raw")));
   ASSERT_TRUE(run);
   ASSERT_TRUE(run->waitForOutput("x done\n", kPatience));
   ASSERT_TRUE(run->write("q\n"));

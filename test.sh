@@ -6,6 +6,10 @@ here="$(cd "$(dirname "$0")" && pwd)"
 cd "$here"
 . tools/ensure-packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev valgrind
+# Real sample files and the tools that encode others, a sound server, and
+# sdl12-compat, for the end-to-end tests.
+ensure_packages alsa-utils sound-theme-freedesktop flac lame pulseaudio pulseaudio-utils \
+  libsdl1.2-compat
 jobs="$(nproc)"
 
 build() {  # build DIR [cmake options...]

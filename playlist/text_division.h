@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -81,13 +82,22 @@ bool forEachPiece(const std::string& text, const std::string& delimiter, bool ba
                   Visit visit) {
   const std::size_t length = text.size();
   const std::size_t d = delimiter.size();
+  // Every delimiter in use but "to" is one character: memchr finds those.
+  const auto find = [&](std::size_t from) -> std::size_t {
+    if (d != 1) return text.find(delimiter, from);
+    if (from >= length) return std::string::npos;
+    const void* found = std::memchr(text.data() + from, delimiter[0], length - from);
+    return found == nullptr
+               ? std::string::npos
+               : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+  };
   std::size_t start = 0;
-  std::size_t p = text.find(delimiter, 0);
+  std::size_t p = find(0);
   const bool leading = (p == 0);
   if (leading) {
     start = 1;
     if (length <= 1) return false;
-    p = text.find(delimiter, 1);
+    p = find(1);
   }
   std::size_t lastCut = leading ? d : 0;
   // Running counts of "(" and ")" in text[start, scanned): a rejected cut
@@ -99,11 +109,7 @@ bool forEachPiece(const std::string& text, const std::string& delimiter, bool ba
     if (balanced) {
       for (; scanned < p; ++scanned) {
         const char c = text[scanned];
-        if (c == '(') {
-          ++balance;
-        } else if (c == ')') {
-          --balance;
-        }
+        balance += (c == '(') - (c == ')');
       }
       accept = (balance == 0);
     }
@@ -114,7 +120,7 @@ bool forEachPiece(const std::string& text, const std::string& delimiter, bool ba
       balance = 0;
       scanned = start;
     }
-    p = text.find(delimiter, p + 1);
+    p = find(p + 1);
   }
   if (lastCut < length) visit(start, length);
   return true;

@@ -201,6 +201,17 @@ def main():
         True)
     row("a song inside a long pause, beyond idle", "%+.2f %% of a core" %
         (100 * (share_pause - share_idle)), "~0 (< 0.1 %)", share_pause - share_idle < 0.001)
+    demo = os.path.join(BUILD, "demo")
+    if os.path.exists(os.path.join(demo, "playlist.txt")):
+        began = time.time()
+        subprocess.run([os.path.join(BUILD, "velumora-render"), "playlist.txt",
+                        os.path.join(WORK, "demo-hour.wav"), "--seconds", "3600", "--seed", "1"],
+                       cwd=demo, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        took = time.time() - began
+        row("velumora-render, an hour of the demo", "%.1f s (%.0fx real time)" % (took, 3600 / took),
+            ">= 100x (< 36 s)", 3600 / took >= 100)
+        os.remove(os.path.join(WORK, "demo-hour.wav"))
+
     slowest = max(exit_empty, exit_big, exit_many, exit_playing, exit_pause)
     row("q to exit, slowest of the runs above", "%.3f s" % slowest, "<= 1 s", slowest <= 1)
 

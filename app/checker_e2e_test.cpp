@@ -12,29 +12,17 @@
 
 namespace {
 
-using testkit::ChildProcess;
 using testkit::ProcessOptions;
 using testkit::TempDir;
 
-struct Check {
-  int status = -1;
-  std::string output;
-};
-
-Check check(const TempDir& dir, const std::vector<std::string>& args) {
+testkit::Finished check(const TempDir& dir, const std::vector<std::string>& args) {
   ProcessOptions options;
   options.program = VELUMORA_CHECK_BINARY;
   options.args = args;
   options.workDir = dir.path();
   // The checker picks its silent driver itself, whatever the environment.
   options.env = {"SDL_AUDIODRIVER=nosuchdriver"};
-  ChildProcess process(options);
-  Check result;
-  if (!process.start()) return result;
-  process.closeInput();
-  result.status = process.waitForExit(std::chrono::milliseconds(30000));
-  result.output = process.output();
-  return result;
+  return testkit::runToEnd(options, std::chrono::milliseconds(30000));
 }
 
 TEST(Checker, PrintsEverySongAsATree) {
@@ -50,7 +38,7 @@ TEST(Checker, PrintsEverySongAsATree) {
                 "rain = ( _main = (drops, gap); drops = (\"rain.wav\" : \"drop.wav\" = 3 : 1);\n"
                 "         gap = 2000 to 5000; _param = _infinite, 90, 200 );\n"
                 "tick = ( _main = (\"drop.wav\", 500, (drops, 250)); drops = \"drop.wav\" );\n"));
-  const Check result = check(dir, {"playlist.txt"});
+  const testkit::Finished result = check(dir, {"playlist.txt"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.output,
             "checking playlist.txt\n"
@@ -103,7 +91,7 @@ TEST(Checker, ReportsEachKindOfFailureWithStatus1) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     ASSERT_TRUE(dir.write("playlist.txt", c.playlist));
-    const Check result = check(dir, {"playlist.txt"});
+    const testkit::Finished result = check(dir, {"playlist.txt"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.output.rfind(std::string("checking playlist.txt\n") + c.messages, 0), 0u)
         << result.output;
@@ -116,7 +104,7 @@ TEST(Checker, ReportsEachKindOfFailureWithStatus1) {
 
 TEST(Checker, ReportsAMissingPlaylistAndAWrongCommandLine) {
   TempDir dir;
-  Check result = check(dir, {"absent.txt"});
+  testkit::Finished result = check(dir, {"absent.txt"});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.output,
             "checking absent.txt\n"

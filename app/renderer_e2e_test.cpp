@@ -30,23 +30,12 @@ constexpr std::chrono::milliseconds kPatience{60000};
 constexpr int kRate = 22050;
 constexpr int kBufferFrames = 512;
 
-struct Render {
-  int status = -1;
-  std::string output;
-};
-
-Render render(const TempDir& dir, const std::vector<std::string>& args) {
+testkit::Finished render(const TempDir& dir, const std::vector<std::string>& args) {
   ProcessOptions options;
   options.program = VELUMORA_RENDER_BINARY;
   options.args = args;
   options.workDir = dir.path();
-  ChildProcess process(options);
-  Render result;
-  if (!process.start()) return result;
-  process.closeInput();
-  result.status = process.waitForExit(kPatience);
-  result.output = process.output();
-  return result;
+  return testkit::runToEnd(options, kPatience);
 }
 
 std::string readFile(const std::string& path) {
@@ -145,7 +134,8 @@ class RendererTest : public ::testing::Test {
 
 TEST_F(RendererTest, TicksLandInTheBufferOfTheirTimeWithoutDrift) {
   ASSERT_TRUE(dir.write("ticks.txt", "tick=(_main=(\"tick.wav\",1000);_param=_infinite,0,0);"));
-  const Render result = render(dir, {"ticks.txt", "out.wav", "--seconds", "60", "--seed", "1"});
+  const testkit::Finished result =
+      render(dir, {"ticks.txt", "out.wav", "--seconds", "60", "--seed", "1"});
   ASSERT_EQ(result.status, 0) << result.output;
   const testkit::StereoCapture capture = readRenderedWav(dir.file("out.wav"));
   ASSERT_EQ(capture.frames(), 60u * kRate);
@@ -244,7 +234,8 @@ TEST_F(RendererTest, PrintsTheLiveProgramsLines) {
   ASSERT_TRUE(dir.write("lines.txt",
                         "once=(_main=(\"tick.wav\",100);_param=2,0,0);"
                         "ever=(_main=(\"tick.wav\",100);_param=_infinite,0,0);"));
-  const Render result = render(dir, {"lines.txt", "lines.wav", "--seconds", "3", "--seed", "5"});
+  const testkit::Finished result =
+      render(dir, {"lines.txt", "lines.wav", "--seconds", "3", "--seed", "5"});
   ASSERT_EQ(result.status, 0);
   EXPECT_EQ(result.output,
             "Velumora ver 1.0.1\n"
@@ -307,7 +298,7 @@ TEST_F(RendererTest, FailuresLeaveNoFile) {
     SCOPED_TRACE(c.name);
     TempDir scratch;
     ASSERT_TRUE(scratch.write("bad.txt", c.playlist));
-    const Render result = render(scratch, c.args);
+    const testkit::Finished result = render(scratch, c.args);
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.output.rfind(c.expectedStart, 0), 0u) << result.output;
     EXPECT_FALSE(exists(scratch.file("out.wav")));

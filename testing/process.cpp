@@ -263,4 +263,14 @@ std::string ChildProcess::describe() const {
   return "--- stdout so far ---\n" + output_ + "\n--- stderr so far ---\n" + errors_;
 }
 
+Finished runToEnd(const ProcessOptions& options, std::chrono::milliseconds timeout) {
+  ChildProcess process(options);
+  Finished finished;
+  if (!process.start()) return finished;
+  process.closeInput();
+  finished.status = process.waitForExit(timeout);
+  finished.output = process.output();
+  return finished;
+}
+
 }  // namespace testkit

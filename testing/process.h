@@ -90,6 +90,15 @@ class ChildProcess {
   Clock::time_point startTime_;
 };
 
+// How a program run to its end with no input ended.
+struct Finished {
+  int status = -1;  // as ChildProcess::waitForExit gives it
+  std::string output;
+};
+
+// Starts the program with its standard input closed and waits for its end.
+Finished runToEnd(const ProcessOptions& options, std::chrono::milliseconds timeout);
+
 }  // namespace testkit
 
 #endif  // VELUMORA_TESTING_PROCESS_H_

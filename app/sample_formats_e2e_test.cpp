@@ -478,9 +478,13 @@ TEST(SampleFormatsLive, PackagedAndEncodedFilesPlayInTurn) {
   // Then the speech and the chime, each in its turn.
   EXPECT_GT(testkit::rms(capture.right, frame(2.5), frame(3.9) - frame(2.5)), 300.0);
   EXPECT_GT(testkit::rms(capture.right, frame(5.0), frame(6.0) - frame(5.0)), 300.0);
-  EXPECT_LT(testkit::peak(std::vector<int16_t>(capture.right.begin() + frame(4.3),
-                                               capture.right.begin() + frame(4.95))),
-            64);
+  // The disk driver keeps real time only roughly; a sanitized build is too
+  // slow for the quiet gap between the two to stay where the wall clock put it.
+  if (!testkit::kSanitizedBuild) {
+    EXPECT_LT(testkit::peak(std::vector<int16_t>(capture.right.begin() + frame(4.3),
+                                                 capture.right.begin() + frame(4.95))),
+              64);
+  }
 }
 
 }  // namespace

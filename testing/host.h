@@ -17,6 +17,14 @@ namespace testkit {
 
 enum class SdlLibrary { kClassic, kCompat };
 
+// True in a build with a sanitizer, whose programs run several times slower:
+// tests that time sounds against the wall clock loosen or skip those checks.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitizedBuild = true;
+#else
+constexpr bool kSanitizedBuild = false;
+#endif
+
 // From VELUMORA_TEST_SDL: "sdl12-compat" means kCompat, anything else (or
 // nothing) kClassic.
 SdlLibrary sdlLibrary();

@@ -1,73 +1,53 @@
 #include "app/application.h"
 
-#include <SDL.h>
-#include <SDL_mixer.h>
-
+#include <ctime>
+#include <memory>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/console.h"
-#include "app/heap_reserve.h"
-#include "app/players.h"
-#include "pattern/song.h"
-#include "playlist/console_output.h"
-#include "playlist/grammar.h"
-#include "playlist/playlist_file.h"
+#include "app/session.h"
+#include "audio/mix_clock.h"
+#include "audio/sdl_mixer.h"
+#include "base/console.h"
+#include "base/signals.h"
 
-bool initialize(const char* path) {
-  std::string text;
-  if (!readWholeFile(path, text)) {
-    printLine(std::string("Unable to load file ") + path);
-    return false;
-  }
-  reserveHeapFor(text.size());
-  cleanPlaylistText(text);
-  if (SDL_Init(SDL_INIT_AUDIO) == -1) {
-    printLine(std::string("SDL initialization error : ") + SDL_GetError());
-    return false;
-  }
-  if (Mix_OpenAudio(22050, AUDIO_S16LSB, 2, 512) == -1) {
-    printLine(std::string("Unable to open audio! : ") + SDL_GetError());
-    return false;
-  }
-  Mix_AllocateChannels(16);
-  if (!buildSongs(text, songList)) {
-    printLine("Analyzing File String Failed");
-    return false;
-  }
-  consoleSemaphore = SDL_CreateSemaphore(1);
-  if (consoleSemaphore == nullptr) printLine("Failed to Create a Semaphore");
-  return true;
-}
+namespace {
 
-void shutdown() {
-  stopPlayers();
-  printText("halting " + std::to_string(Mix_Playing(-1)) + " channels...");
-  if (Mix_Playing(-1) > 0) Mix_HaltChannel(-1);
-  Mix_AllocateChannels(0);
-  printLine("done.");
-  printText("cleaning memory...");
-  for (Song* song : songList) delete song;
-  songList.clear();
-  printLine("done");
-  Mix_CloseAudio();
-  printLine("audio closed");
-  SDL_Quit();
-  printLine("velumora is terminated");
-}
+const CommandLine::Usage kUsage = {
+    "velumora",
+    "[--seed S] [PLAYLIST]",
+    "Plays the songs of PLAYLIST (default playlist.txt) until 'q' or 'exit' is typed.\n"
+    "  --seed S     seed of the random draws (default: from the clock)\n"
+    "  --help       show this help\n"
+    "  --version    show the version\n"};
+
+}  // namespace
 
 int runVelumora(int argc, char** argv) {
+  ensureStandardDescriptors();
+  CommandLine line(kUsage);
+  uint32_t seed = static_cast<uint32_t>(std::time(nullptr));
+  line.number("--seed", 0xffffffffu, [&](uint64_t value) { seed = static_cast<uint32_t>(value); });
+  const int parsed = line.parse(argc, argv);
+  if (parsed != CommandLine::kRun) return parsed;
+  // Further arguments are ignored.
+  const std::string path = line.positional().empty() ? "playlist.txt" : line.positional()[0];
+
   installSignalHandlers();
   printLine("Velumora ver 1.0.1");
-  const char* path = argc <= 1 ? "playlist.txt" : argv[1];
+  auto mixer = std::make_unique<SdlMixer>();
+  auto clock = std::make_unique<MixClock>(*mixer);
+  Session session(std::move(mixer), std::move(clock), seed);
   printText("initializing...");
-  if (!initialize(path)) {
+  if (!session.initialize(path)) {
     printLine("Velumora Initialization Failed");
-    shutdown();
+    session.shutdown();
     return -1;
   }
   printLine("done\ntype 'q' and enter to exit");
-  startPlayers(playerMain, true);
+  session.startPlayers(true);
   consoleLoop();
-  shutdown();
+  session.shutdown();
   return 0;
 }

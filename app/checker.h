@@ -7,15 +7,14 @@
 // indented tree. Main thread only.
 
 #include <string>
-#include <vector>
 
 class Song;
 
 // The indented tree of one grown song.
-std::string describeSong(const Song& song);
+std::string describeSong(const Song& song, int rate);
 
 // Returns the exit status: 0 when the playlist would play, 1 when it would
-// not, 2 on a wrong command line.
+// not (or the report could not be written), 2 on a wrong command line.
 int runCheck(int argc, char** argv);
 
 #endif  // VELUMORA_APP_CHECKER_H_

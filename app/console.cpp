@@ -1,38 +1,25 @@
 #include "app/console.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 
-#include "playlist/console_output.h"
+#include "base/console.h"
+#include "base/signals.h"
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-extern "C" void onSignal(int) {
-  const int saved = errno;
-  const char byte = 1;
-  // The pipe is non-blocking: a full pipe already says enough.
-  ssize_t ignored = write(signalPipe[1], &byte, 1);
-  (void)ignored;
-  errno = saved;
-}
 
 bool isWhite(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Waits until standard input (when still open) or the signal pipe can be
-// read. Returns true when a signal arrived.
+// Waits until standard input (when still open) or a signal can be read.
+// Returns true when a signal arrived.
 bool waitForInputOrSignal(bool inputOpen) {
   for (;;) {
-    pollfd fds[2] = {{signalPipe[0], POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+    pollfd fds[2] = {{signalDescriptor(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
     const int ready = poll(fds, inputOpen ? 2 : 1, -1);
     if (ready < 0) {
       if (errno == EINTR) continue;
@@ -45,19 +32,6 @@ bool waitForInputOrSignal(bool inputOpen) {
 }
 
 }  // namespace
-
-void installSignalHandlers() {
-  if (signalPipe[0] < 0 && pipe(signalPipe) == 0) {
-    for (int fd : signalPipe) fcntl(fd, F_SETFD, FD_CLOEXEC);
-    fcntl(signalPipe[1], F_SETFL, fcntl(signalPipe[1], F_GETFL) | O_NONBLOCK);
-  }
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = onSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-}
 
 void consoleLoop() {
   const std::string prompt = "type 'q' and enter to exit";
@@ -76,7 +50,7 @@ void consoleLoop() {
     }
     const char c = buffer[next++];
     if (!isWhite(c)) {
-      word += c;
+      if (word.size() < kLongestWord) word += c;
       continue;
     }
     if (word.empty()) continue;
@@ -91,9 +65,4 @@ void consoleLoop() {
   }
   printLine("input closed: playing until interrupted");
   waitForInputOrSignal(false);
-}
-
-bool signalArrived(int timeoutMs) {
-  pollfd fd = {signalPipe[0], POLLIN, 0};
-  return poll(&fd, 1, timeoutMs) > 0 && fd.revents != 0;
 }

@@ -1,21 +1,15 @@
 #ifndef VELUMORA_APP_CONSOLE_H_
 #define VELUMORA_APP_CONSOLE_H_
 
-// The console loop and the signals that end it. The handlers only write a
-// byte to a pipe; the loop waits on standard input and on that pipe at once,
-// so SIGINT, SIGTERM or SIGHUP end it at once, like "q". Main thread only.
+// The console loop of the live program. Main thread only.
 
-// Installs the handlers; call before SDL_Init so that no SDL build installs
-// its own. A signal that arrives before the loop starts is kept for it.
-void installSignalHandlers();
-
-// Reads white-space separated words until "q" or "exit" (any other word
-// prints the prompt again) or a signal. When input ends it says so once and
-// waits, without using the processor, for a signal.
+// Reads white-space separated words from standard input until "q" or "exit"
+// (any other word prints the prompt again) or a signal. A word is kept to
+// its first kLongestWord bytes, so no input can grow it without bound. When
+// input ends it says so once and waits, without using the processor, for a
+// signal.
 void consoleLoop();
 
-// True when one of those signals has arrived, waiting for one at most
-// timeoutMs milliseconds (0: just look).
-bool signalArrived(int timeoutMs);
+constexpr unsigned kLongestWord = 4096;
 
 #endif  // VELUMORA_APP_CONSOLE_H_

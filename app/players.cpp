@@ -1,94 +1,93 @@
 #include "app/players.h"
 
-#include <SDL.h>
-#include <SDL_thread.h>
-#include <pthread.h>
+#include <algorithm>
 
-#include <string>
-
-#include "pattern/pattern_object.h"
-#include "pattern/pause_clock.h"
-#include "pattern/song.h"
-#include "pattern/stop_flag.h"
-#include "playlist/console_output.h"
-
-std::vector<Song*> songList;
-std::vector<SDL_Thread*> threadList;
-SDL_semaphore* consoleSemaphore = nullptr;
+#include "app/session.h"
+#include "audio/play_report.h"
+#include "base/console.h"
 
 namespace {
 
-constexpr std::size_t kPlayerStackBytes = 1 << 20;
+// Players walk their trees on the heap; their stacks hold little.
+constexpr std::size_t kPlayerStackBytes = 256 * 1024;
 
-// Starts the players of a live run, so the console answers at once even
-// while thousands of songs are still being started.
-SDL_Thread* starter = nullptr;
-int (*startedThreadMain)(void*) = playerMain;
-
-void startEach(int (*threadMain)(void*)) {
-  for (Song* song : songList) {
-    if (stopRequested()) break;
-    threadList.push_back(SDL_CreateThread(threadMain, song));
-  }
-}
-
-int starterMain(void*) {
-  startEach(startedThreadMain);
-  return 0;
-}
-
-void printSerialised(const std::string& line) {
-  if (consoleSemaphore != nullptr) SDL_SemWait(consoleSemaphore);
-  printLine(line);
-  if (consoleSemaphore != nullptr) SDL_SemPost(consoleSemaphore);
-}
+uint64_t roundUp(uint64_t frame, uint64_t step) { return (frame + step - 1) / step * step; }
 
 }  // namespace
 
-void startPlayers(int (*threadMain)(void*), bool inBackground) {
-  // Players need little stack (pattern trees are at most kMaxPatternDepth
-  // deep), and a playlist may have thousands of songs: small stacks make
-  // starting and joining them cheap. SDL takes the process's default.
-  pthread_attr_t attributes;
-  if (pthread_attr_init(&attributes) == 0) {
-    if (pthread_attr_setstacksize(&attributes, kPlayerStackBytes) == 0) {
-      pthread_setattr_default_np(&attributes);
+Players::Players(Session& session) : session_(session) {}
+
+Players::~Players() { join(); }
+
+void Players::start(bool inBackground) {
+  const uint64_t buffer = session_.mixer().bufferFrames();
+  origin_ = roundUp(session_.clock()->now() + kLeadFrames, buffer);
+  std::string error;
+  if (inBackground && starter_.start([this] { startAll(); }, kPlayerStackBytes, error)) return;
+  startAll();
+}
+
+void Players::startAll() {
+  const auto& songs = session_.songs();
+  for (std::size_t i = 0; i < songs.size(); ++i) {
+    if (session_.stopFlag().load(std::memory_order_acquire)) break;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++running_;
     }
-    pthread_attr_destroy(&attributes);
+    std::string error;
+    if (!startDetachedThread([this, i] { play(i); }, kPlayerStackBytes, error)) {
+      printLine("can't start the player of song \"" + std::string(songs[i]->songName) +
+                "\" : " + error);
+      std::lock_guard<std::mutex> lock(mutex_);
+      --running_;
+    }
   }
-  if (inBackground) {
-    startedThreadMain = threadMain;
-    starter = SDL_CreateThread(starterMain, nullptr);
-    if (starter != nullptr) return;
-  }
-  startEach(threadMain);
 }
 
-int playerMain(void* data) {
-  Song* song = static_cast<Song*>(data);
-  const std::string times = song->loops == static_cast<uint32_t>(kInfiniteLoops)
-                                ? std::string("infinite")
-                                : std::to_string(song->loops);
-  printSerialised("playing " + times + " time(s) of \"" + song->songName + "\"");
-  for (uint32_t played = 0; played < song->loops;) {
-    if (stopRequested()) break;
-    song->pattern->play();
-    notifyRepeated();
-    if (song->loops != static_cast<uint32_t>(kInfiniteLoops)) ++played;
-  }
-  printSerialised(song->songName + " done");
-  return 0;
+void Players::join() {
+  starter_.join();
+  std::unique_lock<std::mutex> lock(mutex_);
+  ended_.wait(lock, [this] { return running_ == 0; });
 }
 
-void stopPlayers() {
-  printText("terminating all threads...\n");
-  stopFlag.store(true, std::memory_order_release);
-  releasePausedPlayers();
-  // The starter stops starting players once the flag is up; after it has
-  // ended, the thread list is the main thread's alone.
-  if (starter != nullptr) SDL_WaitThread(starter, nullptr);
-  starter = nullptr;
-  for (SDL_Thread* thread : threadList) {
-    if (thread != nullptr) SDL_WaitThread(thread, nullptr);
+void Players::printSerialised(const std::string& line) {
+  std::lock_guard<std::mutex> lock(session_.consoleLock());
+  printLine(line);
+}
+
+void Players::play(std::size_t index) {
+  playSong(index);
+  // Nothing of this thread may touch the session after this.
+  std::lock_guard<std::mutex> lock(mutex_);
+  --running_;
+  ended_.notify_all();
+}
+
+void Players::playSong(std::size_t index) {
+  const Song& song = *session_.songs()[index];
+  const std::string name(song.songName);
+  const std::string times =
+      song.loops == kInfiniteLoops ? std::string("infinite") : std::to_string(song.loops);
+  printSerialised("playing " + times + " time(s) of \"" + name + "\"");
+  Clock& clock = *session_.clock();
+  const std::atomic<bool>& stop = session_.stopFlag();
+  const uint64_t rate = static_cast<uint64_t>(session_.mixer().rate());
+  const uint64_t buffer = session_.mixer().bufferFrames();
+  // A player that starts late (thousands of songs start one by one) begins
+  // where the mix is, not with a burst of the notes it missed.
+  const uint64_t origin = std::max(origin_, roundUp(clock.now() + kLeadFrames, buffer));
+  PlayReport report(static_cast<int>(rate));
+  SongPlayer player(song, static_cast<uint32_t>(index), session_.playContext(), origin, &report);
+  while (player.advance(clock.now() + kLeadFrames)) {
+    const uint64_t moment = player.nextMoment();
+    const uint64_t target = moment > kLeadFrames ? moment - kLeadFrames : 0;
+    // Reports are printed at least every half second while waiting.
+    do {
+      report.flush();
+    } while (clock.waitUntil(std::min(target, clock.now() + rate / 2), stop) &&
+             clock.now() < target);
   }
+  report.flush();
+  printSerialised(name + " done");
 }

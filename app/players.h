@@ -1,38 +1,54 @@
 #ifndef VELUMORA_APP_PLAYERS_H_
 #define VELUMORA_APP_PLAYERS_H_
 
-// One player thread per song. Players print their start and end lines under
-// the console semaphore and play their song's main pattern until its loop
-// count is reached or the stop flag rises. startPlayers() and stopPlayers()
-// are called once each, on the main thread; the song list and the semaphore
-// are complete before the first player starts and only read by players.
+// The live players: one thread per song. A player prints its start line,
+// plays its song with a SongPlayer a little ahead of the mix (kLeadFrames),
+// waiting on the session's clock between its moments, and prints its end
+// line when its loops are done or the stop flag rises; start and end lines
+// are serialised. Songs share one origin, so they keep the time they have
+// against each other. A song whose thread cannot be made is reported by name
+// and the others play on. A player's thread ends with its song, freeing its
+// stack, not only at shutdown.
+//
+// start() and join() are called on the main thread.
 
-#include <vector>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
 
-#include "playlist/grammar.h"
+#include "base/thread.h"
 
-struct SDL_semaphore;
-struct SDL_Thread;
-class Song;
+class Session;
 
-// Owned here; destroyed by shutdown. Entries are never removed.
-extern std::vector<Song*> songList;
-// One handle per started song, in song order; used by the main thread only
-// (while players start in the background, by the starter thread only).
-extern std::vector<SDL_Thread*> threadList;
-// Serialises the players' start and end lines; null when it could not be
-// made, and then players print unserialised.
-extern SDL_semaphore* consoleSemaphore;
+class Players {
+ public:
+  // How far ahead of the mix a player hands its notes to the mixer: more than
+  // the sleeping error of a loaded machine, less than anyone hears.
+  static constexpr uint64_t kLeadFrames = 4096;
 
-int playerMain(void* song);
-// Starts threadMain (playerMain, or a wrapper of it) once per song, in song
-// order. In the background, a starter thread does it and startPlayers()
-// returns at once; the thread list is then complete only after
-// stopPlayers() has joined the starter, and songs not yet started when the
-// stop flag rises are never started.
-void startPlayers(int (*threadMain)(void*) = playerMain, bool inBackground = false);
-// Prints "terminating all threads...", raises the stop flag and joins every
-// player in list order.
-void stopPlayers();
+  explicit Players(Session& session);
+  ~Players();
+
+  // In the background, a starter thread starts the players and this returns
+  // at once; songs not yet started when the stop flag rises never start.
+  void start(bool inBackground);
+  // Waits until every player has ended; call after raising the stop flag.
+  void join();
+
+ private:
+  void startAll();
+  void play(std::size_t index);
+  void playSong(std::size_t index);
+  void printSerialised(const std::string& line);
+
+  Session& session_;
+  uint64_t origin_ = 0;
+  Thread starter_;
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  std::size_t running_ = 0;
+};
 
 #endif  // VELUMORA_APP_PLAYERS_H_

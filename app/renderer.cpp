@@ -1,178 +1,44 @@
 #include "app/renderer.h"
 
-#include <SDL.h>
-#include <SDL_mixer.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <mutex>
+#include <queue>
 #include <string>
 #include <vector>
 
-#include "app/application.h"
-#include "app/console.h"
-#include "app/players.h"
-#include "app/render_clock.h"
-#include "playlist/console_output.h"
-
-CapturedMixer capturedMixer;
+#include "app/command_line.h"
+#include "app/render_output.h"
+#include "app/session.h"
+#include "audio/play_report.h"
+#include "audio/sdl_mixer.h"
+#include "audio/wav_writer.h"
+#include "base/console.h"
+#include "base/signals.h"
 
 namespace {
 
-constexpr int kBufferFrames = 512;
 constexpr int kExitWritten = 0;
 constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
 
-struct Options {
-  std::string playlist;
-  std::string output;
-  uint64_t seconds = 60;
-  unsigned seed = 0;
-  bool seedGiven = false;
-};
-
-bool readUnsigned(const char* text, uint64_t max, uint64_t& value) {
-  if (text == nullptr || *text < '0' || *text > '9') return false;
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long read = std::strtoull(text, &end, 10);
-  if (errno != 0 || *end != '\0' || read > max) return false;
-  value = read;
-  return true;
-}
-
-bool parseOptions(int argc, char** argv, Options& options) {
-  std::vector<std::string> positional;
-  for (int i = 1; i < argc; ++i) {
-    const std::string word = argv[i];
-    uint64_t value = 0;
-    if (word == "--seconds") {
-      if (!readUnsigned(i + 1 < argc ? argv[++i] : nullptr, 10ull * 24 * 3600, value) ||
-          value == 0) {
-        return false;
-      }
-      options.seconds = value;
-    } else if (word == "--seed") {
-      if (!readUnsigned(i + 1 < argc ? argv[++i] : nullptr, 0xffffffffu, value)) return false;
-      options.seed = static_cast<unsigned>(value);
-      options.seedGiven = true;
-    } else {
-      positional.push_back(word);
-    }
-  }
-  if (positional.size() != 2) return false;
-  options.playlist = positional[0];
-  options.output = positional[1];
-  return true;
-}
-
-// A WAV file written under a temporary name beside its destination and
-// renamed into place only when complete, so a failed or interrupted render
-// leaves no file behind.
-class WavOutput {
- public:
-  ~WavOutput() { discard(); }
-
-  bool open(const std::string& path) {
-    path_ = path;
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-      error_ = std::strerror(EISDIR);
-      return false;
-    }
-    std::string pattern = path + ".partial-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0 || (file_ = fdopen(fd, "wb")) == nullptr) {
-      error_ = std::strerror(errno);
-      if (fd >= 0) close(fd);
-      return false;
-    }
-    temporary_.assign(name.data());
-    // mkstemp makes the file private; the result gets the usual mode.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    return true;
-  }
-
-  const std::string& error() const { return error_; }
-
-  bool begin(int rate, int channels) {
-    rate_ = rate;
-    channels_ = channels;
-    return writeHeader(0);
-  }
-
-  bool append(const uint8_t* data, std::size_t bytes) {
-    dataBytes_ += bytes;
-    return std::fwrite(data, 1, bytes, file_) == bytes;
-  }
-
-  bool finish() {
-    const bool written = std::fseek(file_, 0, SEEK_SET) == 0 && writeHeader(dataBytes_) &&
-                         std::fflush(file_) == 0 && fsync(fileno(file_)) == 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!written || !closed || std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-      error_ = std::strerror(errno);
-      return false;
-    }
-    temporary_.clear();
-    return true;
-  }
-
-  void discard() {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = nullptr;
-    if (!temporary_.empty()) unlink(temporary_.c_str());
-    temporary_.clear();
-  }
-
- private:
-  bool writeHeader(uint64_t dataBytes) {
-    const uint32_t blockAlign = static_cast<uint32_t>(channels_) * 2;
-    const uint32_t byteRate = static_cast<uint32_t>(rate_) * blockAlign;
-    uint8_t header[44];
-    auto put32 = [&](int at, uint32_t v) {
-      for (int i = 0; i < 4; ++i) header[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    auto put16 = [&](int at, uint32_t v) {
-      header[at] = static_cast<uint8_t>(v);
-      header[at + 1] = static_cast<uint8_t>(v >> 8);
-    };
-    std::memcpy(header, "RIFF", 4);
-    put32(4, static_cast<uint32_t>(36 + dataBytes));
-    std::memcpy(header + 8, "WAVEfmt ", 8);
-    put32(16, 16);
-    put16(20, 1);  // PCM
-    put16(22, static_cast<uint32_t>(channels_));
-    put32(24, static_cast<uint32_t>(rate_));
-    put32(28, byteRate);
-    put16(32, blockAlign);
-    put16(34, 16);
-    std::memcpy(header + 36, "data", 4);
-    put32(40, static_cast<uint32_t>(dataBytes));
-    return std::fwrite(header, 1, sizeof header, file_) == sizeof header;
-  }
-
-  std::string path_;
-  std::string temporary_;
-  std::string error_;
-  FILE* file_ = nullptr;
-  int rate_ = 22050;
-  int channels_ = 2;
-  uint64_t dataBytes_ = 0;
-};
+const CommandLine::Usage kUsage = {
+    "velumora-render", "PLAYLIST OUT.wav [--seconds N] [--seed S]",
+    "Renders N seconds (default 60) of PLAYLIST into the WAV file OUT.wav (- for standard output).\n"
+    "  --seconds N  whole seconds to render, 1 to 864000\n"
+    "  --seed S     seed of the random draws (default: from the clock)\n"
+    "  --help       show this help\n"
+    "  --version    show the version\n"};
 
 std::string clockText(uint64_t seconds) {
   char text[32];
@@ -195,12 +61,11 @@ class Progress {
   void show(uint64_t renderedFrames, int rate, bool last) {
     if (!enabled_) return;
     const auto now = std::chrono::steady_clock::now();
-    if (!last && now - shown_ < std::chrono::milliseconds(200)) return;
-    shown_ = now;
     const double wall = std::chrono::duration<double>(now - start_).count();
     const double rendered = static_cast<double>(renderedFrames) / rate;
     const int width = 30;
-    const int filled = static_cast<int>(width * rendered / static_cast<double>(total_));
+    const int filled =
+        std::min(width, static_cast<int>(width * rendered / static_cast<double>(total_)));
     const std::string bar = std::string(filled, '#') + std::string(width - filled, '.');
     std::fprintf(stderr, "\r[%s] %s of %s  %.0fx real time%s", bar.c_str(),
                  clockText(static_cast<uint64_t>(rendered)).c_str(), clockText(total_).c_str(),
@@ -212,105 +77,206 @@ class Progress {
   const bool enabled_;
   const uint64_t total_;
   const std::chrono::steady_clock::time_point start_;
-  std::chrono::steady_clock::time_point shown_{};
 };
 
-// Plays the songs in simulated time and appends every mixed buffer to out.
-// False when interrupted by a signal or when the file cannot be written.
-bool renderSongs(const Options& options, RenderClock& clock, WavOutput& out, int rate, int channels,
-                 bool& interrupted) {
-  const std::size_t frameBytes = static_cast<std::size_t>(channels) * 2;
-  std::vector<uint8_t> buffer(kBufferFrames * frameBytes);
-  const uint64_t totalFrames = options.seconds * static_cast<uint64_t>(rate);
-  Progress progress(options.seconds);
-  uint64_t frame = 0;
-  for (uint64_t count = 0; frame < totalFrames; frame += kBufferFrames, ++count) {
-    // Moments past the end of the render do not sound, even in the last,
-    // partly written buffer.
-    clock.runUntil(std::min<uint64_t>(frame + kBufferFrames, totalFrames));
-    std::memset(buffer.data(), 0, buffer.size());
-    SDL_LockAudio();
-    capturedMixer.mix(capturedMixer.userdata, buffer.data(), static_cast<int>(buffer.size()));
-    SDL_UnlockAudio();
-    const uint64_t frames = std::min<uint64_t>(kBufferFrames, totalFrames - frame);
-    if (!out.append(buffer.data(), frames * frameBytes)) return false;
-    if (count % 64 == 0) {
-      if (signalArrived(0)) {
-        interrupted = true;
-        return false;
+// Plays the songs on the mixer's thread, one buffer ahead of the mix, and
+// hands each mixed buffer to the output.
+class Render : public MixHook {
+ public:
+  Render(Session& session, RenderOutput& out, uint64_t totalFrames)
+      : session_(session),
+        out_(out),
+        totalFrames_(totalFrames),
+        report_(session.mixer().rate()) {}
+
+  void mixed(const uint8_t* stream, int bytes, uint64_t framesMixed) override {
+    if (done_) return;
+    const uint64_t buffer = static_cast<uint64_t>(bytes / 4);
+    if (!started_) {
+      // This buffer was mixed before any song played: the render begins with
+      // the next one.
+      begin(framesMixed);
+    } else {
+      const uint64_t frames = std::min(buffer, totalFrames_ - rendered_);
+      pending_.insert(pending_.end(), stream, stream + frames * 4);
+      if ((pending_.size() >= kWriteBytes || rendered_ + frames >= totalFrames_) && !flush()) {
+        return end(false);
       }
-      progress.show(frame, rate, false);
+      rendered_ += frames;
+      renderedFrames.store(rendered_, std::memory_order_relaxed);
+      if (rendered_ >= totalFrames_) return end(true);
+    }
+    if (interrupt.load(std::memory_order_relaxed)) return end(false);
+    // Notes of the next buffer; none past the end of the render.
+    const uint64_t horizon = framesMixed + std::min(buffer, totalFrames_ - rendered_);
+    while (!due_.empty() && due_.top().first < horizon) {
+      const uint32_t index = due_.top().second;
+      due_.pop();
+      SongPlayer& player = *players_[index];
+      if (player.advance(horizon)) {
+        due_.emplace(player.nextMoment(), index);
+      } else {
+        ended(index);
+      }
+    }
+    report_.flush();
+  }
+
+  // Prints the end line of every song still playing, in song order.
+  void endSongs() {
+    for (std::size_t i = 0; i < players_.size(); ++i) {
+      if (players_[i] != nullptr) ended(static_cast<uint32_t>(i));
     }
   }
-  progress.show(totalFrames, rate, true);
-  return true;
+
+  // Waits for the end of the render; true when it was written whole.
+  bool wait(Progress& progress) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!finished_) {
+      finishedChanged_.wait_for(lock, std::chrono::milliseconds(200));
+      if (signalArrived(0)) interrupt.store(true);
+      progress.show(renderedFrames.load(), session_.mixer().rate(), false);
+    }
+    return written_;
+  }
+
+  std::atomic<bool> interrupt{false};
+  std::atomic<uint64_t> renderedFrames{0};
+
+ private:
+  void begin(uint64_t origin) {
+    started_ = true;
+    const auto& songs = session_.songs();
+    players_.resize(songs.size());
+    for (std::size_t i = 0; i < songs.size(); ++i) {
+      const Song& song = *songs[i];
+      const std::string times =
+          song.loops == kInfiniteLoops ? std::string("infinite") : std::to_string(song.loops);
+      printLine("playing " + times + " time(s) of \"" + std::string(song.songName) + "\"");
+      players_[i] = std::make_unique<SongPlayer>(song, static_cast<uint32_t>(i),
+                                                 session_.playContext(), origin, &report_);
+      due_.emplace(origin, static_cast<uint32_t>(i));
+    }
+  }
+
+  // Many buffers go out in one write.
+  static constexpr std::size_t kWriteBytes = 1 << 20;
+
+  bool flush() {
+    const bool written = out_.write(pending_.data(), pending_.size());
+    pending_.clear();
+    return written;
+  }
+
+  void ended(uint32_t index) {
+    report_.flush();
+    printLine(std::string(session_.songs()[index]->songName) + " done");
+    players_[index].reset();
+  }
+
+  void end(bool written) {
+    done_ = true;
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+    written_ = written;
+    finishedChanged_.notify_all();
+  }
+
+  using Due = std::pair<uint64_t, uint32_t>;  // next moment, song
+
+  Session& session_;
+  RenderOutput& out_;
+  const uint64_t totalFrames_;
+  PlayReport report_;
+  std::vector<std::unique_ptr<SongPlayer>> players_;
+  std::priority_queue<Due, std::vector<Due>, std::greater<Due>> due_;
+  std::vector<uint8_t> pending_;
+  uint64_t rendered_ = 0;
+  bool started_ = false;
+  bool done_ = false;
+  std::mutex mutex_;
+  std::condition_variable finishedChanged_;
+  bool finished_ = false;
+  bool written_ = false;
+};
+
+// The playlist and every sample it loaded: a render must not overwrite them.
+std::vector<FileId> protectedFiles(const std::string& playlist, const SampleCache& samples) {
+  std::vector<FileId> files;
+  struct stat info;
+  if (stat(playlist.c_str(), &info) == 0) files.push_back(FileId{info.st_dev, info.st_ino});
+  samples.forEachFile([&](dev_t device, ino_t inode) { files.push_back(FileId{device, inode}); });
+  return files;
 }
 
 }  // namespace
 
 int runRender(int argc, char** argv) {
-  Options options;
-  if (!parseOptions(argc, argv, options)) {
-    std::fprintf(stderr,
-                 "usage: velumora-render PLAYLIST OUT.wav [--seconds N] [--seed S]\n"
-                 "  N: whole seconds to render (default 60); S: the seed of the random "
-                 "draws (default: from the clock)\n");
-    return kExitUsage;
-  }
-  if (!options.seedGiven) options.seed = static_cast<unsigned>(std::time(nullptr));
-  WavOutput out;
-  if (!out.open(options.output)) {
-    printLine("Unable to write file \"" + options.output + "\" : " + out.error());
-    return kExitFailed;
-  }
+  ensureStandardDescriptors();
+  CommandLine line(kUsage);
+  uint64_t seconds = 60;
+  uint32_t seed = static_cast<uint32_t>(std::time(nullptr));
+  line.option("--seconds", "a whole number of seconds from 1 to 864000",
+              [&](const std::string& text) {
+                char* end = nullptr;
+                const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+                if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' ||
+                    value < 1 || value > 864000) {
+                  return false;
+                }
+                seconds = value;
+                return true;
+              });
+  line.number("--seed", 0xffffffffu, [&](uint64_t value) { seed = static_cast<uint32_t>(value); });
+  const int parsed = line.parse(argc, argv);
+  if (parsed != CommandLine::kRun) return parsed;
+  if (line.positional().size() != 2) return line.fail("a playlist and an output file, please");
+  const std::string playlist = line.positional()[0];
+  const std::string output = line.positional()[1];
+
   installSignalHandlers();
-  // The device is only a host for the mixer: the renderer pulls the mix
-  // itself, so no sound reaches any speaker and no time is waited.
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
   printLine("Velumora ver 1.0.1");
+  auto owned = std::make_unique<SdlMixer>(SdlMixer::Device::kFlatOut);
+  SdlMixer& mixer = *owned;
+  Session session(std::move(owned), nullptr, seed);
   printText("initializing...");
-  if (!initialize(options.playlist.c_str())) {
+  if (!session.initialize(playlist)) {
     printLine("Velumora Initialization Failed");
-    shutdown();
+    session.shutdown();
     return kExitFailed;
   }
   printLine("done");
-  int rate = 0;
-  int channels = 0;
-  Uint16 format = 0;
-  Mix_QuerySpec(&rate, &format, &channels);
-  if (capturedMixer.mix == nullptr || format != AUDIO_S16LSB) {
-    printLine("Unable to render : the mixer cannot be driven from here");
-    shutdown();
+  const int rate = mixer.rate();
+  const uint64_t totalFrames = seconds * static_cast<uint64_t>(rate);
+  RenderOutput out;
+  std::string error;
+  if (!out.open(output, protectedFiles(playlist, session.samples()), error) ||
+      !out.write(wavHeader(rate, 2, totalFrames * 4).data(), 44)) {
+    printLine("Unable to write file \"" + output + "\" : " + error);
+    session.shutdown();
     return kExitFailed;
   }
-  printLine("rendering " + std::to_string(options.seconds) + " seconds into \"" + options.output +
-            "\" with seed " + std::to_string(options.seed));
-  // Growth seeded the generator with the time; the draws start from the
-  // seed instead.
-  std::srand(options.seed);
-  RenderClock clock(songList, rate);
-  installPauseClock(&clock);
-  startPlayers(RenderClock::playerThread);
-  for (std::size_t i = 0; i < threadList.size(); ++i) {
-    if (threadList[i] == nullptr) clock.markEnded(i);
-  }
-  bool interrupted = false;
-  const bool rendered =
-      out.begin(rate, channels) && renderSongs(options, clock, out, rate, channels, interrupted);
-  shutdown();
-  installPauseClock(nullptr);
+  printLine("rendering " + std::to_string(seconds) + " seconds into \"" + output +
+            "\" with seed " + std::to_string(seed));
+  Render render(session, out, totalFrames);
+  Progress progress(seconds);
+  mixer.setHook(&render);
+  const bool written = render.wait(progress);
+  mixer.setHook(nullptr);
+  if (written) progress.show(totalFrames, rate, true);
+  const bool interrupted = render.interrupt.load();
+  session.shutdown([&] { render.endSongs(); });
   if (interrupted) {
     out.discard();
-    printLine("interrupted: \"" + options.output + "\" not written");
+    printLine("interrupted: \"" + output + "\" not written");
     return kExitInterrupted;
   }
-  if (!rendered || !out.finish()) {
-    const std::string reason = out.error().empty() ? std::strerror(errno) : out.error();
+  if (!written || !out.finish(error)) {
+    if (error.empty()) error = std::strerror(errno);
     out.discard();
-    printLine("Unable to write file \"" + options.output + "\" : " + reason);
+    printLine("Unable to write file \"" + output + "\" : " + error);
     return kExitFailed;
   }
-  printLine("wrote \"" + options.output + "\"");
+  printLine("wrote \"" + output + "\"");
   return kExitWritten;
 }

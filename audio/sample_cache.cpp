@@ -1,15 +1,16 @@
 #include "audio/sample_cache.h"
 
-SampleCache sampleCache;
+#include <sys/stat.h>
 
-Mix_Chunk* SampleCache::lookup(const std::string& name) const {
-  const auto found = index_.find(name);
-  return found == index_.end() ? nullptr : entries[found->second].sample;
-}
-
-bool SampleCache::add(Mix_Chunk* sample, const std::string& name) {
-  if (lookup(name) != nullptr) return false;
-  index_[name] = entries.size();
-  entries.push_back(SampleCacheEntry{name, sample});
-  return true;
+std::shared_ptr<const Sample> SampleCache::load(const std::string& path, std::string& error) {
+  struct stat info;
+  const bool identified = stat(path.c_str(), &info) == 0;
+  if (identified) {
+    const auto found = samples_.find({info.st_dev, info.st_ino});
+    if (found != samples_.end()) return found->second;
+  }
+  std::shared_ptr<const Sample> sample;
+  if (!mixer_.decode(path, sample, error)) return nullptr;
+  if (identified) samples_.emplace(std::make_pair(info.st_dev, info.st_ino), sample);
+  return sample;
 }

@@ -1,37 +1,40 @@
 #ifndef VELUMORA_AUDIO_SAMPLE_CACHE_H_
 #define VELUMORA_AUDIO_SAMPLE_CACHE_H_
 
-// Remembers every sample loaded so far under the exact file name it was
-// loaded from, so that each file is decoded once per run. It never owns the
-// samples: the Sound that loaded one frees it. Filled and read only on the
-// main thread during start-up; never emptied.
+// Every sample a run has loaded, by the file it is (device and inode), so
+// that each file is decoded once however many Notes name it and however its
+// name is spelt. Samples are shared: they live while a Sound or the cache
+// holds them. Used on the main thread only.
 
-#include <cstddef>
+#include <sys/types.h>
+
+#include <map>
+#include <memory>
 #include <string>
-#include <unordered_map>
-#include <vector>
+#include <utility>
 
-struct Mix_Chunk;
-
-struct SampleCacheEntry {
-  std::string name;
-  Mix_Chunk* sample;
-};
+#include "audio/mixer.h"
 
 class SampleCache {
  public:
-  // The sample of the first entry with this name, or null. Constant time.
-  Mix_Chunk* lookup(const std::string& name) const;
-  // Appends (name, sample) unless the name is already there.
-  bool add(Mix_Chunk* sample, const std::string& name);
+  explicit SampleCache(Mixer& mixer) : mixer_(mixer) {}
 
-  // Entries in the order of first loading.
-  std::vector<SampleCacheEntry> entries;
+  // The sample of the file at path, decoded on first use; null with the
+  // reason in error when it cannot be loaded.
+  std::shared_ptr<const Sample> load(const std::string& path, std::string& error);
+
+  // Forgets every sample; those still held by Sounds live on.
+  void clear() { samples_.clear(); }
+  // The files loaded, for those that must not be overwritten.
+  std::size_t size() const { return samples_.size(); }
+  template <typename Visit>
+  void forEachFile(Visit visit) const {
+    for (const auto& entry : samples_) visit(entry.first.first, entry.first.second);
+  }
 
  private:
-  std::unordered_map<std::string, std::size_t> index_;
+  Mixer& mixer_;
+  std::map<std::pair<dev_t, ino_t>, std::shared_ptr<const Sample>> samples_;
 };
-
-extern SampleCache sampleCache;
 
 #endif  // VELUMORA_AUDIO_SAMPLE_CACHE_H_

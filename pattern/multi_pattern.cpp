@@ -1,41 +1,41 @@
 #include "pattern/multi_pattern.h"
 
-#include "pattern/stop_flag.h"
-#include "playlist/console_output.h"
-#include "playlist/text_division.h"
-
-MultiPattern::MultiPattern(const std::string& text) : PatternObject() { this->text = text; }
+#include "base/console.h"
+#include "pattern/song_player.h"
 
 MultiPattern::~MultiPattern() {
   for (PatternObject* child : children) delete child;
 }
 
-bool MultiPattern::growTree() {
-  if (!growChildren(text, ",")) {
+bool MultiPattern::growTree(GrowContext& context) {
+  if (!growChildren(context, text, ',')) {
     printLine("MultiPattern::growTree Error");
     return false;
   }
   return true;
 }
 
-bool MultiPattern::growChildren(const std::string& text, const std::string& delimiter) {
+bool MultiPattern::growChildren(GrowContext& context, const TextPiece& piece, char delimiter) {
   // Every child is made before any grows.
-  forEachPiece(text, delimiter, true, [&](std::size_t begin, std::size_t end) {
-    children.push_back(new PatternObject(text.substr(begin, end - begin)));
-  });
+  std::vector<TextPiece> pieces;
+  context.text.divide(piece, delimiter, pieces);
+  children.reserve(pieces.size());
+  for (const TextPiece& part : pieces) children.push_back(new PatternObject(part));
   for (PatternObject* child : children) {
-    if (!child->growTree()) return false;
+    if (!child->growTree(context)) return false;
   }
   return true;
 }
 
-void MultiPattern::play() {
-  for (PatternObject* child : children) {
-    if (stopRequested()) return;
-    child->play();
-  }
-}
-
 void MultiPattern::setPosition(int16_t angle, uint8_t distance) {
   for (PatternObject* child : children) child->setPosition(angle, distance);
+}
+
+void MultiPattern::step(SongPlayer& player, uint32_t& next) const {
+  if (next < children.size() && !player.stopped()) {
+    // next is moved on before enter() grows the stack it lives in.
+    player.enter(children[next++]);
+  } else {
+    player.leave();
+  }
 }

@@ -6,27 +6,26 @@
 // top-level commas, and it owns them.
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "pattern/pattern_object.h"
 
 class MultiPattern : public PatternObject {
  public:
-  explicit MultiPattern(const std::string& text);
+  explicit MultiPattern(TextPiece text) : PatternObject(text) {}
   ~MultiPattern() override;
 
-  bool growTree() override;
-  void play() override;
+  bool growTree(GrowContext& context) override;
   void setPosition(int16_t angle, uint8_t distance) override;
+  void step(SongPlayer& player, uint32_t& next) const override;
   const std::vector<PatternObject*>* subpatterns() const override { return &children; }
 
   std::vector<PatternObject*> children;
 
  protected:
-  // Makes one proxy per piece of text divided at delimiter (balanced), then
-  // grows them in order; stops at the first failure and returns false.
-  bool growChildren(const std::string& text, const std::string& delimiter);
+  // Makes one proxy per piece of the text divided at delimiter (balanced),
+  // then grows them in order; stops at the first failure and returns false.
+  bool growChildren(GrowContext& context, const TextPiece& piece, char delimiter);
 };
 
 #endif  // VELUMORA_PATTERN_MULTI_PATTERN_H_

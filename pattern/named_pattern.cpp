@@ -2,7 +2,4 @@
 
 #include "pattern/pattern_object.h"
 
-NamedPattern::NamedPattern(const std::string& name, PatternObject* pattern)
-    : pattern(pattern), name(name) {}
-
 NamedPattern::~NamedPattern() { delete pattern; }

@@ -5,20 +5,21 @@
 // stands for, which the entry owns. Patterns that refer to the name hold the
 // pattern without owning it.
 
-#include <string>
+#include <string_view>
 
 class PatternObject;
 
 class NamedPattern {
  public:
   NamedPattern() = default;
-  NamedPattern(const std::string& name, PatternObject* pattern);
+  NamedPattern(std::string_view name, PatternObject* pattern) : pattern(pattern), name(name) {}
   NamedPattern(const NamedPattern&) = delete;
   NamedPattern& operator=(const NamedPattern&) = delete;
   ~NamedPattern();
 
   PatternObject* pattern = nullptr;
-  std::string name;
+  // A view into the song's text.
+  std::string_view name;
 };
 
 #endif  // VELUMORA_PATTERN_NAMED_PATTERN_H_

@@ -2,15 +2,12 @@
 
 #include "pattern/named_pattern.h"
 
-NamedPatternTable currentNamedPatterns;
-
-void NamedPatternTable::publish(const std::vector<NamedPattern*>& entries) {
-  entries_ = entries;
-  firstByName_.clear();
-  for (NamedPattern* entry : entries_) firstByName_.emplace(entry->name, entry);
+NamedPatternTable::NamedPatternTable(const std::vector<std::unique_ptr<NamedPattern>>& entries) {
+  firstByName_.reserve(entries.size());
+  for (const auto& entry : entries) firstByName_.emplace(entry->name, entry.get());
 }
 
-PatternObject* NamedPatternTable::lookup(const std::string& name) const {
+PatternObject* NamedPatternTable::lookup(std::string_view name) const {
   const auto found = firstByName_.find(name);
   return found == firstByName_.end() ? nullptr : found->second->pattern;
 }

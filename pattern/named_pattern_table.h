@@ -1,12 +1,12 @@
 #ifndef VELUMORA_PATTERN_NAMED_PATTERN_TABLE_H_
 #define VELUMORA_PATTERN_NAMED_PATTERN_TABLE_H_
 
-// The current named-pattern table: the entries of the song that grew last,
-// in their order, not owned. Name references are resolved in it while a song
-// grows. A name finds the first entry that carries it, in constant time.
-// Written and read only on the main thread during start-up.
+// The named patterns of the song that is growing, in which name references
+// are resolved: a name finds the first entry that carries it, in constant
+// time. Made by the song for its growth; does not own the entries.
 
-#include <string>
+#include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -15,16 +15,11 @@ class PatternObject;
 
 class NamedPatternTable {
  public:
-  // Replaces the content by entries, in the same order.
-  void publish(const std::vector<NamedPattern*>& entries);
-  PatternObject* lookup(const std::string& name) const;
-  const std::vector<NamedPattern*>& entries() const { return entries_; }
+  explicit NamedPatternTable(const std::vector<std::unique_ptr<NamedPattern>>& entries);
+  PatternObject* lookup(std::string_view name) const;
 
  private:
-  std::vector<NamedPattern*> entries_;
-  std::unordered_map<std::string, NamedPattern*> firstByName_;
+  std::unordered_map<std::string_view, const NamedPattern*> firstByName_;
 };
-
-extern NamedPatternTable currentNamedPatterns;
 
 #endif  // VELUMORA_PATTERN_NAMED_PATTERN_TABLE_H_

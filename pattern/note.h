@@ -2,22 +2,21 @@
 #define VELUMORA_PATTERN_NOTE_H_
 
 // A quoted sample file name. Growing loads the sample (once per file, through
-// the sample cache); playing starts it at the song's position and returns at
-// once, without waiting for the sound to end.
+// the sample cache); playing starts it at the song's position on the frame
+// of the song's moment, and the song goes on at once.
 
 #include <cstdint>
-#include <string>
 
 #include "audio/sound.h"
 #include "pattern/pattern_object.h"
 
 class Note : public PatternObject {
  public:
-  explicit Note(const std::string& text);
+  explicit Note(TextPiece text) : PatternObject(text) {}
 
-  bool growTree() override;
-  void play() override;
+  bool growTree(GrowContext& context) override;
   void setPosition(int16_t angle, uint8_t distance) override;
+  void step(SongPlayer& player, uint32_t& next) const override;
 
   Sound sound;
 };

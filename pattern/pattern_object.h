@@ -4,35 +4,47 @@
 // The node of every pattern tree, and the proxy made for every piece of
 // pattern text. A proxy's growTree() strips and classifies its text, then
 // creates and grows the concrete object it stands for (its body), or attaches
-// the named pattern of the current song that the text names. From then on the
-// proxy forwards play() and setPosition() to its body.
+// the named pattern of its song that the text names. From then on the proxy
+// stands for its body. Texts are views into the song's cleaned playlist text.
 //
-// growTree() and setPosition() run on the main thread during start-up;
-// play() runs on the player thread of the one song that owns the tree.
+// A grown tree is never changed again: a SongPlayer walks it, keeping the walk
+// in itself, by calling step() on the node on top of its stack. growTree()
+// and setPosition() run on the main thread during start-up; step() on the
+// thread that plays the song.
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <string_view>
 #include <vector>
 
-#include "pattern/pattern_pool.h"
+#include "base/balanced_text.h"
+
+class NamedPatternTable;
+class SampleCache;
+class SongPlayer;
+
+// What growing a tree needs: the text the pieces are views into, the names
+// of the song, the samples, and how many proxies are growing one inside the
+// other.
+struct GrowContext {
+  const BalancedText& text;
+  const NamedPatternTable& names;
+  SampleCache& samples;
+  std::size_t depth = 0;
+};
 
 class PatternObject {
  public:
-  explicit PatternObject(std::string text = std::string());
+  explicit PatternObject(TextPiece text = TextPiece()) : text(text) {}
   PatternObject(const PatternObject&) = delete;
   PatternObject& operator=(const PatternObject&) = delete;
   virtual ~PatternObject();
 
-  // Pattern objects come from the pattern pool.
-  static void* operator new(std::size_t size) { return PatternPool::allocate(size); }
-  static void operator delete(void* object, std::size_t size) noexcept {
-    PatternPool::release(object, size);
-  }
-
-  virtual bool growTree();
-  virtual void play();
+  virtual bool growTree(GrowContext& context);
   virtual void setPosition(int16_t angle, uint8_t distance);
+  // One step of a walk, with this node on top of the player's stack; next is
+  // this node's own place in the walk (0 when it is entered).
+  virtual void step(SongPlayer& player, uint32_t& next) const;
   // The patterns this one holds, for walks over a grown tree; a proxy's body
   // is not among them.
   virtual const std::vector<PatternObject*>* subpatterns() const { return nullptr; }
@@ -40,7 +52,7 @@ class PatternObject {
   // For a proxy: what its text stands for; null before growth and after a
   // failed lookup. Always null in the concrete kinds.
   PatternObject* body = nullptr;
-  std::string text;
+  TextPiece text;
   // False when body is a named pattern, which its song's table owns.
   bool ownsBody = true;
 };
@@ -55,18 +67,10 @@ enum PatternKind {
   kReferenceKind = 6,
 };
 
-int classify(const std::string& text);
-bool isSequence(const std::string& text);
-bool isWeightedChoice(const std::string& text);
-bool isRandomPause(const std::string& text);
-bool isNote(const std::string& text);
+int classify(const BalancedText& text, const TextPiece& piece);
 
-// The pattern of the first entry of the current named-pattern table whose
-// name equals name, or null.
-PatternObject* lookupNamedPattern(const std::string& name);
-
-// No path from a song's root through its tree may hold more pattern objects
-// than this: deeper playlists are refused when they grow, so that growing,
+// No path from a song's root through its tree may hold more proxies than
+// this: deeper patterns are refused as they grow, so that growing,
 // positioning, playing and destroying never exhaust a thread's stack.
 constexpr std::size_t kMaxPatternDepth = 1000;
 

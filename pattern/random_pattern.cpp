@@ -1,36 +1,31 @@
 #include "pattern/random_pattern.h"
 
-#include "pattern/stop_flag.h"
-#include "playlist/text_division.h"
+#include "base/text_division.h"
+#include "pattern/song_player.h"
 
-RandomPattern::RandomPattern(const std::string& text) : MultiPattern(text) {}
-
-bool RandomPattern::growTree() {
-  StringList sides;
-  divide(text, "=", sides, true);
+bool RandomPattern::growTree(GrowContext& context) {
   // Classification admits exactly two sides.
-  sides.resize(2);
-  StringList weightTexts;
-  divide(sides[1], ":", weightTexts, true);
-  for (const std::string& weightText : weightTexts) {
-    const int32_t weight = readNumber(weightText);
+  std::vector<TextPiece> sides;
+  context.text.divide(text, '=', sides, 2);
+  std::vector<TextPiece> weightTexts;
+  context.text.divide(sides[1], ':', weightTexts);
+  for (const TextPiece& weightText : weightTexts) {
+    const int32_t weight = readNumber(weightText.text);
     if (weight == -1) return false;
     total += weight;
     weights.push_back(weight);
   }
-  return growChildren(sides[0], ":");
+  return growChildren(context, sides[0], ':');
 }
 
-void RandomPattern::play() {
-  const int64_t r = random.range(0, total - 1);
+void RandomPattern::step(SongPlayer& player, uint32_t&) const {
+  const int64_t r = player.random().range(0, total - 1);
+  player.leave();
   int64_t sum = 0;
-  auto child = children.begin();
-  auto weight = weights.begin();
-  for (; child != children.end() && weight != weights.end() && !stopRequested();
-       ++child, ++weight) {
-    sum += *weight;
+  for (std::size_t i = 0; i < children.size() && i < weights.size() && !player.stopped(); ++i) {
+    sum += weights[i];
     if (r < sum) {
-      (*child)->play();
+      player.enter(children[i]);
       return;
     }
   }

@@ -1,27 +1,13 @@
 #include "pattern/random_source.h"
 
-#include <atomic>
-#include <cstdlib>
-#include <ctime>
+RandomSource::RandomSource(uint32_t seed, uint32_t stream)
+    : state_((uint64_t{seed} << 32 | stream) * 0x9e3779b97f4a7c15u) {}
 
-namespace {
-
-// Seeding again with the seed in force, before anything was drawn from it,
-// changes nothing; skipping that keeps growing many random patterns cheap.
-// Construction happens on the main thread only; draws on player threads.
-bool seeded = false;
-std::atomic<bool> drawnSinceSeed{false};
-std::time_t lastSeed = 0;
-
-}  // namespace
-
-RandomSource::RandomSource() {
-  const std::time_t now = std::time(nullptr);
-  if (seeded && !drawnSinceSeed.load(std::memory_order_relaxed) && now == lastSeed) return;
-  std::srand(static_cast<unsigned>(now));
-  seeded = true;
-  drawnSinceSeed.store(false, std::memory_order_relaxed);
-  lastSeed = now;
+uint64_t RandomSource::next() {
+  uint64_t z = (state_ += 0x9e3779b97f4a7c15u);
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
+  return z ^ (z >> 31);
 }
 
 int64_t RandomSource::range(int64_t a, int64_t b) {
@@ -29,6 +15,5 @@ int64_t RandomSource::range(int64_t a, int64_t b) {
   if (a == b) return a;
   const int64_t width = b - a + 1;
   if (width <= 0) return a;
-  drawnSinceSeed.store(true, std::memory_order_relaxed);
-  return a + static_cast<int64_t>(std::rand()) % width;
+  return a + static_cast<int64_t>(next() >> 33) % width;
 }

@@ -2,18 +2,15 @@
 
 #include <utility>
 
-#include "pattern/pause_clock.h"
-#include "pattern/stop_flag.h"
-#include "playlist/text_division.h"
+#include "base/text_division.h"
+#include "pattern/song_player.h"
 
-RandomWait::RandomWait(const std::string& text) : Wait(text) {}
-
-bool RandomWait::growTree() {
+bool RandomWait::growTree(GrowContext&) {
   // Classification admits only two digit strings around "to".
-  std::string bounds[2];
+  std::string_view bounds[2];
   std::size_t count = 0;
-  forEachPiece(text, "to", false, [&](std::size_t begin, std::size_t end) {
-    if (count < 2) bounds[count++] = text.substr(begin, end - begin);
+  forEachPiece(text.text, "to", [&](std::size_t begin, std::size_t end) {
+    if (count < 2) bounds[count++] = text.text.substr(begin, end - begin);
   });
   minimum = readNumber(bounds[0]);
   maximum = readNumber(bounds[1]);
@@ -21,8 +18,8 @@ bool RandomWait::growTree() {
   return true;
 }
 
-void RandomWait::play() {
-  duration = static_cast<uint32_t>(random.range(minimum, maximum));
-  if (stopRequested()) return;
-  pauseFor(duration);
+void RandomWait::step(SongPlayer& player, uint32_t&) const {
+  const auto drawn = static_cast<uint32_t>(player.random().range(minimum, maximum));
+  player.leave();
+  if (!player.stopped()) player.pause(drawn);
 }

@@ -1,24 +1,22 @@
 #ifndef VELUMORA_PATTERN_RANDOM_WAIT_H_
 #define VELUMORA_PATTERN_RANDOM_WAIT_H_
 
-// A pause of a random length between two bounds, drawn anew at every play.
+// A pause of a random length between two bounds, drawn anew at every play
+// from its song's random source.
 
 #include <cstdint>
-#include <string>
 
-#include "pattern/random_source.h"
 #include "pattern/wait.h"
 
 class RandomWait : public Wait {
  public:
-  explicit RandomWait(const std::string& text);
+  explicit RandomWait(TextPiece text) : Wait(text) {}
 
-  bool growTree() override;
-  void play() override;
+  bool growTree(GrowContext& context) override;
+  void step(SongPlayer& player, uint32_t& next) const override;
 
   int32_t minimum = 0;
   int32_t maximum = 0;
-  RandomSource random;
 };
 
 #endif  // VELUMORA_PATTERN_RANDOM_WAIT_H_

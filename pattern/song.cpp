@@ -1,12 +1,13 @@
 #include "pattern/song.h"
 
 #include <algorithm>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/console.h"
 #include "pattern/named_pattern_table.h"
 #include "pattern/pattern_object.h"
-#include "playlist/console_output.h"
 
 namespace {
 
@@ -61,7 +62,8 @@ bool checkShape(const std::vector<PatternObject*>& roots) {
           target->state = State::kActive;
           stack.push_back(Frame{child, target, 0, 0});
         } else if (target->state == State::kActive) {
-          printLine("can't grow Pattern Object \"" + top.node->text + "\" : it refers to itself");
+          printLine("can't grow Pattern Object \"" + std::string(top.node->text.text) +
+                    "\" : it refers to itself");
           return false;
         } else {
           top.deepest = std::max(top.deepest, target->height);
@@ -88,6 +90,8 @@ void Song::setPosition(int16_t angle, uint8_t distance) {
   // used from many places gets the same position every time anyway, and
   // visiting it once per use would cost time exponential in the nesting of
   // shared names. Only leaves keep a position (a Note; a pause ignores it).
+  this->angle = angle;
+  this->distance = distance;
   if (pattern == nullptr) return;
   std::unordered_set<PatternObject*> seen;
   std::vector<PatternObject*> pending = {pattern};
@@ -106,23 +110,26 @@ void Song::setPosition(int16_t angle, uint8_t distance) {
 }
 
 Song::~Song() {
-  for (NamedPattern* entry : namedPatterns) delete entry;
+  // The named patterns go before the main pattern.
   namedPatterns.clear();
+  delete pattern;
+  pattern = nullptr;
 }
 
-void Song::addNamedPattern(const std::string& name, PatternObject* pattern) {
-  namedPatterns.push_back(new NamedPattern(name, pattern));
+void Song::addNamedPattern(std::string_view name, PatternObject* pattern) {
+  namedPatterns.push_back(std::make_unique<NamedPattern>(name, pattern));
 }
 
-bool Song::growTree() {
-  currentNamedPatterns.publish(namedPatterns);
+bool Song::growTree(SampleCache& samples) {
+  const NamedPatternTable names(namedPatterns);
+  GrowContext context{*source, names, samples};
   std::vector<PatternObject*> roots;
   roots.reserve(namedPatterns.size() + 1);
-  for (NamedPattern* entry : namedPatterns) {
-    if (!entry->pattern->growTree()) return false;
+  for (const auto& entry : namedPatterns) {
+    if (!entry->pattern->growTree(context)) return false;
     roots.push_back(entry->pattern);
   }
-  if (pattern == nullptr || !pattern->growTree()) return false;
+  if (pattern == nullptr || !pattern->growTree(context)) return false;
   roots.push_back(pattern);
   return checkShape(roots);
 }

@@ -1,15 +1,16 @@
 #include "pattern/wait.h"
 
-#include "pattern/pause_clock.h"
-#include "playlist/text_division.h"
+#include "base/text_division.h"
+#include "pattern/song_player.h"
 
-Wait::Wait(const std::string& text) : PatternObject() { this->text = text; }
-
-bool Wait::growTree() {
-  duration = static_cast<uint32_t>(readNumber(text));
+bool Wait::growTree(GrowContext&) {
+  duration = static_cast<uint32_t>(readNumber(text.text));
   return true;
 }
 
-void Wait::play() { pauseFor(duration); }
-
 void Wait::setPosition(int16_t, uint8_t) {}
+
+void Wait::step(SongPlayer& player, uint32_t&) const {
+  player.leave();
+  player.pause(duration);
+}

@@ -1,84 +1,89 @@
 #include "playlist/grammar.h"
 
-#include <utility>
+#include <string>
 
+#include "base/console.h"
+#include "base/text_division.h"
 #include "pattern/pattern_object.h"
 #include "pattern/song.h"
-#include "playlist/console_output.h"
-#include "playlist/text_division.h"
 
-bool buildSongs(const std::string& text, std::vector<Song*>& songs) {
+namespace {
+
+std::string str(const TextPiece& piece) { return std::string(piece.text); }
+
+}  // namespace
+
+bool buildSongs(const std::shared_ptr<const BalancedText>& text, SampleCache& samples,
+                std::vector<std::unique_ptr<Song>>& songs) {
   int32_t loops = 1;
   int16_t angle = 0;
   uint8_t distance = 100;
-  std::vector<StringList> statements;
-  if (!devideDevide(text, ";", "=", statements)) {
-    printLine("Unable to devide \"" + text +
+  std::vector<std::vector<TextPiece>> statements;
+  if (!devideDevide(*text, text->whole(), ';', '=', statements)) {
+    printLine("Unable to devide \"" + text->text() +
               "\" by \"=\" then by \";\"\nString must be this form n1:n2:...=x1:x2:...");
   }
-  for (StringList& statement : statements) {
+  for (std::vector<TextPiece>& statement : statements) {
     if (statement.size() < 2) {
-      printLine("can't create Song " + (statement.empty() ? std::string() : statement[0]));
+      printLine("can't create Song " + (statement.empty() ? std::string() : str(statement[0])));
       return false;
     }
-    const std::string& name = statement[0];
-    std::string body = std::move(statement[1]);
-    Song* song = combinePattern(name, body, loops, angle, distance);
+    const TextPiece name = statement[0];
+    TextPiece body = statement[1];
+    std::unique_ptr<Song> song = combinePattern(text, name, body, loops, angle, distance);
     if (song == nullptr) {
-      printLine("can't create Song " + name);
+      printLine("can't create Song " + str(name));
       return false;
     }
-    if (!song->growTree()) {
-      printLine(name + " : growTree error");
-      delete song;
+    if (!song->growTree(samples)) {
+      printLine(str(name) + " : growTree error");
       return false;
     }
     song->setPosition(angle, distance);
-    song->angle = angle;
-    song->distance = distance;
     song->loops = static_cast<uint32_t>(loops);
-    songs.push_back(song);
+    songs.push_back(std::move(song));
   }
   return true;
 }
 
-Song* combinePattern(const std::string& name, std::string& body, int32_t& loops, int16_t& angle,
-                     uint8_t& distance) {
-  Song* song = new Song;
+std::unique_ptr<Song> combinePattern(const std::shared_ptr<const BalancedText>& text,
+                                     TextPiece name, TextPiece& body, int32_t& loops,
+                                     int16_t& angle, uint8_t& distance) {
+  auto song = std::make_unique<Song>(text);
   stripParentheses(body);
-  std::vector<StringList> entries;
-  if (!devideDevide(body, ";", "=", entries)) {
-    printLine("devideDevide() failed : " + body + " \";\" and \"=\"");
-    delete song;
+  std::vector<std::vector<TextPiece>> entries;
+  if (!devideDevide(*text, body, ';', '=', entries)) {
+    printLine("devideDevide() failed : " + str(body) + " \";\" and \"=\"");
     return nullptr;
   }
-  for (StringList& entry : entries) {
+  for (std::vector<TextPiece>& entry : entries) {
     if (entry.size() != 2) {
       printLine("Error in combinePattern() : lst_str.size() != 2");
-      for (const std::string& piece : entry) printLine("\tlst_str is : \"" + piece + "\"");
-      delete song;
+      for (const TextPiece& piece : entry) printLine("\tlst_str is : \"" + str(piece) + "\"");
       return nullptr;
     }
-    const std::string& key = entry[0];
-    std::string& value = entry[1];
+    const std::string_view key = entry[0].text;
+    TextPiece& value = entry[1];
     if (key == "_main") {
-      song->songName = name;
+      song->songName = name.text;
       // A later "_main" replaces an earlier one, which is never grown.
       delete song->pattern;
-      song->pattern = new PatternObject(std::move(value));
+      song->pattern = new PatternObject(value);
     } else if (key == "_param") {
       if (!parseParam(value, loops, angle, distance)) printLine("parameters set to default");
     } else {
-      song->addNamedPattern(key, new PatternObject(std::move(value)));
+      song->addNamedPattern(key, new PatternObject(value));
     }
   }
   return song;
 }
 
-bool parseParam(std::string& value, int32_t& loops, int16_t& angle, uint8_t& distance) {
+bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& distance) {
   stripParentheses(value);
-  StringList pieces;
-  divide(value, ",", pieces, false);
+  std::vector<std::string_view> pieces;
+  forEachPiece(value.text, ",", [&](std::size_t begin, std::size_t end) {
+    pieces.push_back(value.text.substr(begin, end - begin));
+  });
   if (pieces.size() < 3) {
     printLine("too few arguments for param");
     printLine("playlist.txt is set to parameter");
@@ -86,7 +91,7 @@ bool parseParam(std::string& value, int32_t& loops, int16_t& angle, uint8_t& dis
   }
   bool accepted = true;
   if (pieces[0] == "_infinite") {
-    loops = kInfiniteLoops;
+    loops = static_cast<int32_t>(kInfiniteLoops);
   } else {
     loops = readNumber(pieces[0]);
     if (loops < 0 || loops > 998) {

@@ -1,48 +1,85 @@
 #include "playlist/playlist_file.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <memory>
 
-#include "playlist/console_output.h"
-#include "playlist/text_division.h"
+#include "base/console.h"
+#include "base/signals.h"
+#include "base/text_division.h"
 
 namespace {
 
-bool readRaw(const std::string& path, std::string& raw) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) return false;
+enum class Read { kDone, kFailed, kTooLarge, kInterrupted };
+
+// Reads up to the first NUL or Ctrl-Z, the end of the file, or one byte more
+// than the limit. Never blocks where a signal could not end the wait.
+Read readRaw(int fd, std::string& raw) {
   struct stat info;
-  if (fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) return false;
-  if (S_ISREG(info.st_mode)) raw.reserve(static_cast<std::size_t>(info.st_size));
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return Read::kFailed;
+  if (S_ISREG(info.st_mode) && info.st_size > 0) {
+    raw.reserve(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kMostPlaylistBytes));
+  }
+  // A FIFO or pipe is waited for, together with the signals; a FIFO that no
+  // writer has opened yet reads as empty but does not poll as readable.
+  const bool waits = !S_ISREG(info.st_mode);
   char buffer[1 << 16];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) raw.append(buffer, got);
-  return !std::ferror(file.get());
+  for (;;) {
+    if (waits) {
+      pollfd fds[2] = {{fd, POLLIN, 0}, {signalDescriptor(), POLLIN, 0}};
+      if (poll(fds, fds[1].fd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) return Read::kFailed;
+      if (signalArrived(0)) return Read::kInterrupted;
+      if (fds[0].revents == 0) continue;
+    }
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EAGAIN) continue;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Read::kFailed;
+    if (got == 0) return Read::kDone;
+    const std::size_t size = static_cast<std::size_t>(got);
+    std::size_t end = size;
+    for (const char stop : {'\0', '\x1a'}) {
+      const void* at = std::memchr(buffer, stop, end);
+      if (at != nullptr) end = static_cast<std::size_t>(static_cast<const char*>(at) - buffer);
+    }
+    if (raw.size() + end > kMostPlaylistBytes) return Read::kTooLarge;
+    raw.append(buffer, end);
+    if (end < size) return Read::kDone;
+  }
 }
 
 }  // namespace
 
 bool readWholeFile(const std::string& path, std::string& text) {
+  // Non-blocking, so that a FIFO without a writer cannot hold the open.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   std::string raw;
-  if (!readRaw(path, raw)) {
-    printLine("Unable to Open file \"" + path + "\"");
-    return false;
+  const Read read = fd < 0 ? Read::kFailed : readRaw(fd, raw);
+  if (fd >= 0) close(fd);
+  switch (read) {
+    case Read::kDone:
+      break;
+    case Read::kFailed:
+      printLine("Unable to Open file \"" + path + "\"");
+      return false;
+    case Read::kTooLarge:
+      printLine("Unable to Open file \"" + path + "\" : larger than " +
+                std::to_string(kMostPlaylistBytes >> 20) + " MB");
+      return false;
+    case Read::kInterrupted:
+      printLine("Unable to Open file \"" + path + "\" : interrupted");
+      return false;
   }
-  // The text ends at the first NUL or Ctrl-Z; CR LF reads as LF.
-  std::size_t end = raw.size();
-  for (const char stop : {'\0', '\x1a'}) {
-    const void* found = std::memchr(raw.data(), stop, end);
-    if (found != nullptr)
-      end = static_cast<std::size_t>(static_cast<const char*>(found) - raw.data());
-  }
-  raw.resize(end);
+  // CR LF reads as LF.
   std::size_t out = raw.find('\r');
   if (out != std::string::npos) {
-    for (std::size_t in = out; in < end; ++in) {
-      if (raw[in] == '\r' && in + 1 < end && raw[in + 1] == '\n') continue;
+    for (std::size_t in = out; in < raw.size(); ++in) {
+      if (raw[in] == '\r' && in + 1 < raw.size() && raw[in + 1] == '\n') continue;
       raw[out++] = raw[in];
     }
     raw.resize(out);
@@ -57,25 +94,14 @@ void eraseComments(std::string& text) {
   // kept goes too.
   std::string result;
   result.reserve(text.size());
-  const auto keep = [&](std::size_t from, std::size_t to) {
-    while (from < to) {
-      const void* found = std::memchr(text.data() + from, '\n', to - from);
-      const std::size_t lineEnd =
-          found == nullptr
-              ? to
-              : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
-      result.append(text, from, lineEnd - from);
-      from = lineEnd + 1;
-    }
-  };
   std::size_t from = 0;
   for (;;) {
     const std::size_t comment = text.find("//", from);
-    if (comment == std::string::npos) {
-      keep(from, text.size());
-      break;
+    const std::size_t to = comment == std::string::npos ? text.size() : comment;
+    for (std::size_t i = from; i < to; ++i) {
+      if (text[i] != '\n') result += text[i];
     }
-    keep(from, comment);
+    if (comment == std::string::npos) break;
     const std::size_t lineEnd = text.find('\n', comment + 2);
     if (lineEnd == std::string::npos) break;
     from = lineEnd + 1;
@@ -86,5 +112,5 @@ void eraseComments(std::string& text) {
 void cleanPlaylistText(std::string& text) {
   eraseComments(text);
   eraseSpace(text);
-  eraseAll(text, "\n");
+  eraseAll(text, '\n');
 }

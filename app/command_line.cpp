@@ -1,0 +1,81 @@
+#include "app/command_line.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr char kVersion[] = "1.0.1";
+
+bool readWhole(const std::string& text, uint64_t most, uint64_t& value) {
+  if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long read = std::strtoull(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || read > most) return false;
+  value = read;
+  return true;
+}
+
+}  // namespace
+
+void CommandLine::option(const std::string& name, const std::string& expected,
+                         std::function<bool(const std::string&)> read) {
+  options_.push_back(Option{name, expected, std::move(read)});
+}
+
+void CommandLine::number(const std::string& name, uint64_t most,
+                         std::function<void(uint64_t)> set) {
+  option(name, "a whole number from 0 to " + std::to_string(most),
+         [most, set](const std::string& text) {
+           uint64_t value = 0;
+           if (!readWhole(text, most, value)) return false;
+           set(value);
+           return true;
+         });
+}
+
+void CommandLine::flag(const std::string& name, std::function<void()> set) {
+  options_.push_back(Option{name, "", [set](const std::string&) {
+                              set();
+                              return true;
+                            }});
+}
+
+int CommandLine::fail(const std::string& message) const {
+  const std::string text = std::string(usage_.program) + ": " + message + "\nusage: " +
+                           usage_.program + " " + usage_.synopsis + "\n" + usage_.details;
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  return kUsageError;
+}
+
+int CommandLine::parse(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word.size() <= 2 || word.compare(0, 2, "--") != 0) {
+      positional_.push_back(word);
+      continue;
+    }
+    if (word == "--help") {
+      std::printf("usage: %s %s\n%s", usage_.program, usage_.synopsis, usage_.details);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (word == "--version") {
+      std::printf("%s %s\n", usage_.program, kVersion);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    const Option* found = nullptr;
+    for (const Option& option : options_) {
+      if (option.name == word) found = &option;
+    }
+    if (found == nullptr) return fail("unknown option " + word);
+    if (found->expected.empty()) {
+      found->read("");
+      continue;
+    }
+    if (i + 1 >= argc) return fail(word + " needs " + found->expected);
+    if (!found->read(argv[++i])) return fail(word + " needs " + found->expected);
+  }
+  return kRun;
+}

@@ -1,0 +1,55 @@
+#ifndef VELUMORA_APP_COMMAND_LINE_H_
+#define VELUMORA_APP_COMMAND_LINE_H_
+
+// The command line of the three programs, in the conventions of Unix tools:
+// --help prints the usage on standard output, --version the name and
+// version; an unknown option or a bad value is an error, with the usage on
+// standard error. Words that do not begin with "--" are positional.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class CommandLine {
+ public:
+  // What parse() returns when the program should run.
+  static constexpr int kRun = -1000;
+  static constexpr int kUsageError = 2;
+
+  struct Usage {
+    const char* program;
+    const char* synopsis;  // what follows the program's name
+    const char* details;   // the options, one per line
+  };
+
+  explicit CommandLine(Usage usage) : usage_(usage) {}
+
+  // An option with a value; read returns false when the value is wrong,
+  // with what is expected in expected.
+  void option(const std::string& name, const std::string& expected,
+              std::function<bool(const std::string&)> read);
+  // An option with a whole number from 0 to most.
+  void number(const std::string& name, uint64_t most, std::function<void(uint64_t)> set);
+  // An option without a value.
+  void flag(const std::string& name, std::function<void()> set);
+
+  // kRun, or the exit status after --help, --version (0) or an error (2).
+  int parse(int argc, char** argv);
+  const std::vector<std::string>& positional() const { return positional_; }
+  // Prints the error and the usage on standard error; returns kUsageError.
+  int fail(const std::string& message) const;
+
+ private:
+  struct Option {
+    std::string name;
+    std::string expected;  // empty for a flag
+    std::function<bool(const std::string&)> read;
+  };
+
+  Usage usage_;
+  std::vector<Option> options_;
+  std::vector<std::string> positional_;
+};
+
+#endif  // VELUMORA_APP_COMMAND_LINE_H_

@@ -1,0 +1,74 @@
+#ifndef VELUMORA_APP_SESSION_H_
+#define VELUMORA_APP_SESSION_H_
+
+// Everything one run of a program has: the mixer and the clock it was given,
+// the samples, the songs, the stop flag, the console lock, and the live
+// players. The live program, the checker, the renderer and the fuzz targets
+// each make one. Start-up, the players and shutdown print the program's
+// messages in its words.
+//
+// initialize(), startPlayers(), shutdown() and release() are called on the
+// main thread; the players run on threads of their own and only read the
+// songs.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "audio/clock.h"
+#include "audio/mixer.h"
+#include "audio/sample_cache.h"
+#include "pattern/song.h"
+#include "pattern/song_player.h"
+
+class Players;
+
+class Session {
+ public:
+  // clock may be null when no live player will run.
+  Session(std::unique_ptr<Mixer> mixer, std::unique_ptr<Clock> clock, uint32_t seed);
+  ~Session();
+
+  // Reads and cleans the playlist, opens the mixer and builds the songs.
+  // False, after its messages, when the program cannot run; whatever was
+  // opened is left to shutdown().
+  bool initialize(const std::string& path);
+
+  // Starts one player thread per song; in the background, a starter thread
+  // does it and this returns at once.
+  void startPlayers(bool inBackground);
+
+  // Stops the players, halts and releases the channels, destroys the songs,
+  // closes the mixer and quits SDL, printing each step. Runs in full
+  // whatever stage start-up reached. endPlayers, when given, ends players
+  // that are not threads, once the stop flag is up.
+  void shutdown(const std::function<void()>& endPlayers = nullptr);
+
+  // The same without a word and without players: for the checker.
+  void release();
+
+  Mixer& mixer() { return *mixer_; }
+  Clock* clock() { return clock_.get(); }
+  const std::vector<std::unique_ptr<Song>>& songs() const { return songs_; }
+  SampleCache& samples() { return samples_; }
+  std::atomic<bool>& stopFlag() { return stop_; }
+  PlayContext& playContext() { return context_; }
+  // Serialises the players' start and end lines.
+  std::mutex& consoleLock() { return consoleLock_; }
+
+ private:
+  std::unique_ptr<Mixer> mixer_;
+  std::unique_ptr<Clock> clock_;
+  std::atomic<bool> stop_{false};
+  PlayContext context_;
+  SampleCache samples_;
+  std::vector<std::unique_ptr<Song>> songs_;
+  std::mutex consoleLock_;
+  std::unique_ptr<Players> players_;
+};
+
+#endif  // VELUMORA_APP_SESSION_H_

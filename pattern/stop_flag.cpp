@@ -1,3 +1,0 @@
-#include "pattern/stop_flag.h"
-
-std::atomic<bool> stopFlag{false};

@@ -80,8 +80,9 @@ void Players::playSong(std::size_t index) {
   PlayReport report(static_cast<int>(rate));
   SongPlayer player(song, static_cast<uint32_t>(index), session_.playContext(), origin, &report);
   while (player.advance(clock.now() + kLeadFrames)) {
+    // The moment is due once the clock is past moment - kLeadFrames.
     const uint64_t moment = player.nextMoment();
-    const uint64_t target = moment > kLeadFrames ? moment - kLeadFrames : 0;
+    const uint64_t target = moment >= kLeadFrames ? moment - kLeadFrames + 1 : 0;
     // Reports are printed at least every half second while waiting.
     do {
       report.flush();

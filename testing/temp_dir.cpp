@@ -39,4 +39,11 @@ bool TempDir::write(const std::string& name, const std::string& content) const {
   return static_cast<bool>(out);
 }
 
+WorkingDirectory::WorkingDirectory(const std::string& dir)
+    : previous_(std::filesystem::current_path().string()) {
+  std::filesystem::current_path(dir);
+}
+
+WorkingDirectory::~WorkingDirectory() { std::filesystem::current_path(previous_); }
+
 }  // namespace testkit

@@ -26,6 +26,16 @@ class TempDir {
   std::string path_;
 };
 
+// Makes dir the working directory while it lives.
+class WorkingDirectory {
+ public:
+  explicit WorkingDirectory(const std::string& dir);
+  ~WorkingDirectory();
+
+ private:
+  std::string previous_;
+};
+
 }  // namespace testkit
 
 #endif  // VELUMORA_TESTING_TEMP_DIR_H_

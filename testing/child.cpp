@@ -1,0 +1,172 @@
+#include "testing/child.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+namespace testkit {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void closeFd(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+    ++count;
+  return count;
+}
+
+}  // namespace
+
+Child::Child(const std::string& program, const std::vector<std::string>& args,
+             const std::string& dir, const std::vector<std::string>& env) {
+  // A child that stops reading must fail our writes, not kill the test.
+  ::signal(SIGPIPE, SIG_IGN);
+  std::vector<std::string> argStore = {program};
+  argStore.insert(argStore.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : argStore) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  int in[2], out[2], err[2];
+  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+    ADD_FAILURE() << "pipe failed";
+    return;
+  }
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(sig, SIG_DFL);
+    if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(127);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  in_ = in[1];
+  outPipe_ = out[0];
+  errPipe_ = err[0];
+  if (pid_ < 0) ADD_FAILURE() << "fork failed";
+}
+
+Child::~Child() {
+  if (pid_ > 0 && status_ < 0 && !reap(false)) {
+    kill(pid_, SIGKILL);
+    reap(true);
+  }
+  closeFd(in_);
+  closeFd(outPipe_);
+  closeFd(errPipe_);
+}
+
+bool Child::write(const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t put = in_ < 0 ? -1 : ::write(in_, text.data() + done, text.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return false;
+    done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+void Child::closeInput() { closeFd(in_); }
+
+void Child::pump(int ms) {
+  pollfd fds[2] = {{outPipe_, POLLIN, 0}, {errPipe_, POLLIN, 0}};
+  if (outPipe_ < 0 && errPipe_ < 0) {
+    usleep(static_cast<useconds_t>(ms) * 1000);
+    return;
+  }
+  if (poll(fds, 2, ms) <= 0) return;
+  for (int i = 0; i < 2; ++i) {
+    if (fds[i].revents == 0) continue;
+    int& fd = i == 0 ? outPipe_ : errPipe_;
+    char buffer[65536];
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got > 0) {
+      (i == 0 ? out_ : err_).append(buffer, static_cast<std::size_t>(got));
+    } else if (got == 0 || errno != EINTR) {
+      closeFd(fd);
+    }
+  }
+}
+
+bool Child::reap(bool block) {
+  if (status_ >= 0) return true;
+  int status = 0;
+  pid_t got;
+  while ((got = waitpid(pid_, &status, block ? 0 : WNOHANG)) < 0 && errno == EINTR) {
+  }
+  if (got != pid_) return false;
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return true;
+}
+
+bool Child::waitFor(const std::string& text, std::size_t count) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kPatienceMs);
+  while (occurrences(out_, text) < count) {
+    if (outPipe_ < 0 || Clock::now() > deadline) {
+      ADD_FAILURE() << "no " << count << " x \"" << text << "\" in\n" << out_ << "\n" << err_;
+      return false;
+    }
+    pump(50);
+  }
+  return true;
+}
+
+bool Child::signal(int number) { return pid_ > 0 && status_ < 0 && kill(pid_, number) == 0; }
+
+bool Child::runsAfter(int ms) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+  while (Clock::now() < deadline) {
+    if (reap(false)) return false;
+    pump(20);
+  }
+  return !reap(false);
+}
+
+int Child::wait() {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kPatienceMs);
+  while (!reap(false)) {
+    if (Clock::now() > deadline) {
+      kill(pid_, SIGKILL);
+      reap(true);
+      ADD_FAILURE() << "no exit in time\n" << out_ << "\n" << err_;
+      return -1;
+    }
+    pump(20);
+  }
+  for (int round = 0; round < 100 && (outPipe_ >= 0 || errPipe_ >= 0); ++round) pump(50);
+  return status_;
+}
+
+Finished runToEnd(const std::string& program, const std::vector<std::string>& args,
+                  const std::string& dir, const std::vector<std::string>& env,
+                  const std::string& input) {
+  Child child(program, args, dir, env);
+  child.write(input);
+  child.closeInput();
+  Finished finished;
+  finished.status = child.wait();
+  finished.out = child.out();
+  finished.err = child.err();
+  return finished;
+}
+
+}  // namespace testkit

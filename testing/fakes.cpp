@@ -1,0 +1,66 @@
+#include "testing/fakes.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace testkit {
+
+bool FakeMixer::decode(const std::string& path, std::shared_ptr<const Sample>& sample,
+                       std::string& error) {
+  if (access(path.c_str(), R_OK) != 0) {
+    error = "Mix_LoadWAV_RW with NULL src";
+    return false;
+  }
+  ++decoded;
+  sample = std::make_shared<const Sample>(std::vector<int16_t>(2 * 2205, 1000), bufferFrames());
+  return true;
+}
+
+void FakeMixer::start(const NoteStart& note) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  notes_.push_back(Note{*note.fileName, note.frame, note.angle, note.distance, note.song});
+}
+
+std::vector<FakeMixer::Note> FakeMixer::notes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return notes_;
+}
+
+bool FakeClock::waitUntil(uint64_t frame, const std::atomic<bool>& stop) {
+  if (stop.load()) return false;
+  uint64_t now = now_.load();
+  while (now < frame && !now_.compare_exchange_weak(now, frame)) {
+  }
+  return true;
+}
+
+StdoutCapture::StdoutCapture() {
+  std::fflush(stdout);
+  char name[] = "/tmp/velumora-stdout-XXXXXX";
+  file_ = mkstemp(name);
+  unlink(name);
+  saved_ = dup(1);
+  dup2(file_, 1);
+}
+
+StdoutCapture::~StdoutCapture() {
+  std::fflush(stdout);
+  dup2(saved_, 1);
+  close(saved_);
+  close(file_);
+}
+
+std::string StdoutCapture::text() {
+  std::fflush(stdout);
+  std::string result;
+  char buffer[4096];
+  ssize_t got;
+  for (off_t at = 0; (got = pread(file_, buffer, sizeof buffer, at)) > 0; at += got) {
+    result.append(buffer, static_cast<std::size_t>(got));
+  }
+  return result;
+}
+
+}  // namespace testkit

@@ -33,6 +33,10 @@ bool initializeSdl(SdlMixer::Device device) {
   return SDL_Init(SDL_INIT_AUDIO) != -1;
 }
 
+void tell(const NoteStart& note, std::string line) {
+  if (note.report != nullptr) note.report->report(std::move(line), note.frame);
+}
+
 }  // namespace
 
 bool SdlMixer::Later::operator()(const NoteStart& a, const NoteStart& b) const {
@@ -121,21 +125,25 @@ void SdlMixer::dispatch(uint64_t begin, uint64_t end) {
     while (channel < kChannels && Mix_Playing(channel) != 0) ++channel;
     if (channel == kChannels) {
       // Let SDL_mixer refuse it, in its own words.
-      refused_.abuf = const_cast<Uint8*>(note.sample->playFrom(0));
-      refused_.alen = 0;
+      refused_.abuf = const_cast<Uint8*>(note.sample->playFrom(1));
+      refused_.alen = 4;
       Mix_PlayChannelTimed(-1, &refused_, 0, -1);
-      note.report->report(*note.fileName + " : Unable to play channel : " + SDL_GetError(),
-                          note.frame);
+      tell(note, *note.fileName + " : Unable to play channel : " + SDL_GetError());
       continue;
     }
+    // An empty sample starts nothing: there is nothing to hear.
+    if (note.sample->frames() == 0) continue;
     Mix_Chunk& record = records_[channel];
     record.allocated = 0;
     record.abuf = const_cast<Uint8*>(note.sample->playFrom(offset));
     record.alen = static_cast<Uint32>(note.sample->playBytes(offset));
     record.volume = MIX_MAX_VOLUME;
-    Mix_PlayChannelTimed(channel, &record, 0, -1);
+    if (Mix_PlayChannelTimed(channel, &record, 0, -1) == -1) {
+      tell(note, *note.fileName + " : Unable to play channel : " + SDL_GetError());
+      continue;
+    }
     if (Mix_SetPosition(channel, note.angle, note.distance) == 0) {
-      note.report->report(std::string("Mix_SetPosition Failed : ") + SDL_GetError(), note.frame);
+      tell(note, std::string("Mix_SetPosition Failed : ") + SDL_GetError());
     }
   }
 }

@@ -8,7 +8,7 @@ namespace {
 
 std::atomic<bool> failed{false};
 
-void write(std::string_view text, bool flush) {
+void writeOut(std::string_view text, bool flush) {
   if (failed.load(std::memory_order_relaxed)) return;
   const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
   if (!written || (flush && std::fflush(stdout) != 0)) {
@@ -24,9 +24,9 @@ void printLine(std::string_view text) {
   line.reserve(text.size() + 1);
   line.append(text);
   line += '\n';
-  write(line, true);
+  writeOut(line, true);
 }
 
-void printText(std::string_view text) { write(text, false); }
+void printText(std::string_view text) { writeOut(text, false); }
 
 bool consoleFailed() { return failed.load(std::memory_order_relaxed); }

@@ -12,12 +12,31 @@
 #include <string>
 #include <vector>
 
+#include "audio/sample_cache.h"
+#include "base/balanced_text.h"
+#include "base/text_division.h"
 #include "pattern/song.h"
 #include "playlist/grammar.h"
 #include "playlist/playlist_file.h"
-#include "playlist/text_division.h"
 
 namespace {
+
+// The generated playlists name no samples.
+class NoMixer : public Mixer {
+ public:
+  bool open() override { return true; }
+  int rate() const override { return 22050; }
+  uint32_t bufferFrames() const override { return 512; }
+  bool decode(const std::string&, std::shared_ptr<const Sample>&, std::string&) override {
+    return false;
+  }
+  void start(const NoteStart&) override {}
+  uint64_t framesMixed() const override { return 0; }
+  int playingChannels() override { return 0; }
+  void haltAll() override {}
+  void close() override {}
+  void quit() override {}
+};
 
 std::string pause(std::mt19937& rng) {
   std::uniform_int_distribution<int> ms(1, 40);
@@ -101,9 +120,10 @@ void BM_CleanPlaylistText(benchmark::State& state) {
 
 void BM_DivideBalancedComma(benchmark::State& state) {
   const std::string& text = cleanPlaylist(static_cast<std::size_t>(state.range(0)));
+  const BalancedText indexed(text);
   for (auto _ : state) {
-    StringList pieces;
-    benchmark::DoNotOptimize(divide(text, ",", pieces, true));
+    std::vector<TextPiece> pieces;
+    benchmark::DoNotOptimize(indexed.divide(indexed.whole(), ',', pieces));
     benchmark::DoNotOptimize(pieces.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
@@ -126,12 +146,16 @@ void BM_EraseSpace(benchmark::State& state) {
 void BM_BuildSongs(benchmark::State& state) {
   const std::string& text = cleanPlaylist(static_cast<std::size_t>(state.range(0)));
   std::size_t built = 0;
+  NoMixer mixer;
+  SampleCache samples(mixer);
   for (auto _ : state) {
-    std::vector<Song*> songs;
-    if (!buildSongs(text, songs)) state.SkipWithError("the generated playlist did not build");
+    std::vector<std::unique_ptr<Song>> songs;
+    if (!buildSongs(std::make_shared<const BalancedText>(text), samples, songs)) {
+      state.SkipWithError("the generated playlist did not build");
+    }
     built = songs.size();
     state.PauseTiming();
-    for (Song* s : songs) delete s;
+    songs.clear();
     state.ResumeTiming();
   }
   state.counters["songs"] = static_cast<double>(built);

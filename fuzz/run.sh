@@ -1,32 +1,42 @@
 #!/usr/bin/env bash
-# Builds the playlist fuzzer with clang and runs it over a copy of the seed
-# corpus until a time or execution budget is spent, whichever comes first.
+# Builds the fuzzers with clang and runs each over a copy of its seed corpus
+# for a time budget.
 #
-#   fuzz/run.sh [seconds] [executions] [extra libFuzzer flags...]
+#   fuzz/run.sh [seconds per fuzzer] [extra libFuzzer flags...]
 #
-# Defaults: 60 seconds, no execution limit (0). Findings are written to
-# build-fuzz/findings/ and make the script fail. FUZZ_BUILD_DIR chooses the
-# build folder; FUZZ_CORPUS_DIR keeps the grown corpus between runs.
+# Default 60 seconds. Findings are written to build-fuzz/findings/ and make
+# the script fail. FUZZ_BUILD_DIR chooses the build folder; FUZZ_TARGETS the
+# fuzzers (default: all). A fuzzer whose binary is the one of its last pass
+# is not run again unless VELUMORA_RETEST=1 or extra flags are given.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
-runs="${2:-0}"
-shift $(($# < 2 ? $# : 2))
+shift $(($# < 1 ? $# : 1))
 build="${FUZZ_BUILD_DIR:-$here/build-fuzz}"
+targets=(${FUZZ_TARGETS:-playlist_fuzzer})
 
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DVELUMORA_FUZZ=ON -DVELUMORA_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target playlist_fuzzer >/dev/null
+cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
 
-corpus="${FUZZ_CORPUS_DIR:-$build/corpus}"
 findings="$build/findings"
-mkdir -p "$corpus" "$findings"
-cp -n "$here"/fuzz/corpus/* "$corpus"/
-
-flags=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096
-  -artifact_prefix="$findings/" -print_final_stats=1)
-[ "$runs" -gt 0 ] && flags+=(-runs="$runs")
-ASAN_OPTIONS="detect_leaks=1:${ASAN_OPTIONS:-}" \
-  LSAN_OPTIONS="suppressions=$here/tools/lsan.supp:${LSAN_OPTIONS:-}" \
-  UBSAN_OPTIONS="print_stacktrace=1:${UBSAN_OPTIONS:-}" \
-  "$build/playlist_fuzzer" "${flags[@]}" "$@" "$corpus"
+mkdir -p "$findings"
+for target in "${targets[@]}"; do
+  echo "== $target"
+  stamp="$build/$target.passed.sha1"
+  if [ "${VELUMORA_RETEST:-0}" = 0 ] && [ $# -eq 0 ] && [ -f "$stamp" ] &&
+    sha1sum "$build/$target" | cmp -s - "$stamp"; then
+    echo "unchanged since its last pass"
+    continue
+  fi
+  corpus="$build/corpus-$target"
+  mkdir -p "$corpus"
+  seeds="$here/fuzz/corpus/${target%_fuzzer}"
+  [ -d "$seeds" ] && cp -n "$seeds"/* "$corpus"/
+  ASAN_OPTIONS="detect_leaks=1:${ASAN_OPTIONS:-}" \
+    LSAN_OPTIONS="suppressions=$here/tools/lsan.supp:${LSAN_OPTIONS:-}" \
+    UBSAN_OPTIONS="print_stacktrace=1:${UBSAN_OPTIONS:-}" \
+    "$build/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
+    -artifact_prefix="$findings/$target-" -print_final_stats=1 "$@" "$corpus"
+  sha1sum "$build/$target" >"$stamp"
+done

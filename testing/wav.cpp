@@ -56,10 +56,12 @@ bool writeToneWav(const std::string& path, const Tone& tone) {
   return static_cast<bool>(file);
 }
 
-bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture) {
+bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture,
+                       std::size_t headerBytes) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
-  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  bytes.erase(0, std::min(headerBytes, bytes.size()));
   capture.rate = rate;
   capture.left.clear();
   capture.right.clear();

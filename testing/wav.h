@@ -30,9 +30,11 @@ struct StereoCapture {
   std::size_t frames() const { return left.size(); }
 };
 
-// Reads a raw S16LE stereo file. A trailing partial frame is dropped. False
+// Reads a raw S16LE stereo file, after skipping headerBytes (44 for the WAV
+// files the renderer writes). A trailing partial frame is dropped. False
 // when the file cannot be read.
-bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture);
+bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture,
+                       std::size_t headerBytes = 0);
 
 // Root mean square of samples [begin, begin + count), clipped to the data;
 // 0 for an empty range.

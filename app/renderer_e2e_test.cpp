@@ -1,0 +1,106 @@
+// velumora-render as a user runs it: the file it writes, its timing and
+// pitch, that one seed gives one file, and how it fails.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "testing/child.h"
+#include "testing/programs.h"
+#include "testing/temp_dir.h"
+#include "testing/wav.h"
+
+namespace {
+
+using testkit::kRender;
+using testkit::runToEnd;
+using testkit::StereoCapture;
+using testkit::TempDir;
+
+std::string bytesOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool exists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+TEST(Render, WritesTheMixAtItsTrueTimeAndPitch) {
+  TempDir dir;
+  // One-second 440 Hz tones at rates the classic converter gets wrong, two
+  // seconds apart, the second at 48 kHz and stereo.
+  ASSERT_TRUE(testkit::writeToneWav(dir.file("low.wav"), {440, 1.0, 0.3, 8000, 1}));
+  ASSERT_TRUE(testkit::writeToneWav(dir.file("high.wav"), {440, 1.0, 0.3, 48000, 2}));
+  ASSERT_TRUE(dir.write("p.txt", "t=(_main=(\"low.wav\",2000,\"high.wav\",2000);_param=1,0,0);"));
+  const auto run = runToEnd(kRender, {"p.txt", "out.wav", "--seconds", "5", "--seed", "1"},
+                            dir.path());
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("rendering 5 seconds into \"out.wav\" with seed 1\nplaying 1 time(s) "
+                         "of \"t\"\nt done\n"),
+            std::string::npos)
+      << run.out;
+  const std::string bytes = bytesOf(dir.file("out.wav"));
+  ASSERT_EQ(bytes.size(), 44u + 5 * 22050 * 4);
+  EXPECT_EQ(bytes.compare(0, 4, "RIFF"), 0);
+  StereoCapture mix;
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("out.wav"), 22050, mix, 44));
+  for (std::size_t start : {0u, 2u * 22050}) {
+    // Sound for one second (within 0.5 %), then silence, at 440 Hz.
+    EXPECT_GT(testkit::rms(mix.left, start + 21900, 100), 1000) << start;
+    EXPECT_EQ(testkit::rms(mix.left, start + 22200, 1000), 0) << start;
+    EXPECT_GT(testkit::toneAmplitude(mix.left, start, 22000, 440, 22050),
+              4 * testkit::toneAmplitude(mix.left, start, 22000, 437.8, 22050))
+        << start;
+  }
+}
+
+TEST(Render, OneSeedGivesOneFile) {
+  TempDir dir;
+  ASSERT_TRUE(testkit::writeToneWav(dir.file("a.wav"), {600, 0.05, 0.3}));
+  ASSERT_TRUE(dir.write("p.txt", "r=(_main=((\"a.wav\":x=1:1),10to90);x=5;_param=_infinite,45,9);"));
+  std::string files[3];
+  for (int i = 0; i < 3; ++i) {
+    const std::string name = "o" + std::to_string(i) + ".wav";
+    const std::string seed = i < 2 ? "3" : "4";
+    ASSERT_EQ(runToEnd(kRender, {"p.txt", name, "--seconds", "30", "--seed", seed}, dir.path())
+                  .status,
+              0);
+    files[i] = bytesOf(dir.file(name));
+  }
+  EXPECT_EQ(files[0], files[1]);
+  EXPECT_NE(files[0], files[2]);
+}
+
+TEST(Render, FailsWithoutLeavingAFile) {
+  TempDir dir;
+  ASSERT_TRUE(dir.write("p.txt", "x=(_main=(\"none.wav\",1));"));
+  ASSERT_TRUE(dir.write("ok.txt", "x=(_main=100;_param=_infinite,0,0);"));
+  const struct {
+    std::vector<std::string> args;
+    int status;
+  } cases[] = {{{"p.txt", "o.wav"}, 1},
+               {{"none.txt", "o.wav"}, 1},
+               {{"ok.txt", dir.path() + "/missing/o.wav"}, 1},
+               {{"ok.txt"}, 2},
+               {{"ok.txt", "o.wav", "--seconds", "0"}, 2},
+               {{"ok.txt", "o.wav", "--seed", "-1"}, 2}};
+  for (const auto& c : cases) {
+    const auto run = runToEnd(kRender, c.args, dir.path());
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    EXPECT_FALSE(exists(dir.file("o.wav")));
+  }
+  testkit::Child long_(kRender, {"ok.txt", "o.wav", "--seconds", "800000"}, dir.path());
+  ASSERT_TRUE(long_.waitFor("rendering"));
+  long_.signal(SIGINT);
+  EXPECT_EQ(long_.wait(), 130);
+  EXPECT_NE(long_.out().find("interrupted: \"o.wav\" not written\n"), std::string::npos);
+  EXPECT_FALSE(exists(dir.file("o.wav")));
+}
+
+}  // namespace

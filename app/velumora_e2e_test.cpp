@@ -1,0 +1,131 @@
+// velumora as a user meets it: start-up, the console, signals, options and
+// shutdown, on its exact standard output and exit status.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <string>
+
+#include "testing/child.h"
+#include "testing/programs.h"
+#include "testing/temp_dir.h"
+
+namespace {
+
+using testkit::Child;
+using testkit::kSilent;
+using testkit::kStarted;
+using testkit::kVelumora;
+using testkit::shutdownLines;
+using testkit::TempDir;
+
+constexpr char kPrompt[] = "type 'q' and enter to exit\n";
+constexpr char kClosed[] = "input closed: playing until interrupted\n";
+
+std::string times(const std::string& text, int count) {
+  std::string out;
+  while (count-- > 0) out += text;
+  return out;
+}
+
+TEST(Console, EndsOnAWordOrASignal) {
+  const struct {
+    std::string input;
+    bool close;
+    int signal;
+    std::string between;  // after the start-up lines
+  } cases[] = {
+      {"q\n", false, 0, ""},
+      {"exit\n", false, 0, ""},
+      {"Q EXIT hello\nq world\n", false, 0, times(kPrompt, 3)},
+      {" \t\nqq\r\n\v\fexit.\tq\n", false, 0, times(kPrompt, 2)},
+      {"hello q", true, 0, kPrompt},
+      {std::string(100000, 'w') + " exit\n", false, 0, kPrompt},
+      {"", true, SIGTERM, kClosed},
+      {"hello", true, SIGINT, std::string(kPrompt) + kClosed},
+      {"", false, SIGHUP, ""},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    ASSERT_TRUE(dir.write("playlist.txt", ""));
+    Child run(kVelumora, {}, dir.path(), kSilent);
+    ASSERT_TRUE(run.waitFor(kStarted));
+    run.write(c.input);
+    if (c.close) run.closeInput();
+    if (c.signal != 0) {
+      ASSERT_TRUE(run.waitFor(kStarted + c.between));
+      // Closed input alone neither ends the program nor repeats itself.
+      EXPECT_TRUE(run.runsAfter(300));
+      run.signal(c.signal);
+    }
+    EXPECT_EQ(run.wait(), 0);
+    EXPECT_EQ(run.out(), kStarted + c.between + shutdownLines(0)) << c.input.substr(0, 20);
+  }
+}
+
+TEST(Console, ChoosesItsPlaylistAndOptions) {
+  TempDir dir;
+  for (const char* name : {"playlist", "other", "second"}) {
+    ASSERT_TRUE(dir.write(std::string(name) + ".txt",
+                          std::string(name) + "=(_main=1;_param=0,0,0);"));
+  }
+  const struct {
+    std::vector<std::string> args;
+    const char* song;
+  } cases[] = {{{}, "playlist"},
+               {{"other.txt"}, "other"},
+               {{"other.txt", "second.txt", "none"}, "other"},
+               {{"--seed", "5", "second.txt"}, "second"}};
+  for (const auto& c : cases) {
+    Child run(kVelumora, c.args, dir.path(), kSilent);
+    const std::string song = c.song;
+    EXPECT_TRUE(run.waitFor("playing 0 time(s) of \"" + song + "\"\n" + song + " done\n"));
+    run.write("q\n");
+    EXPECT_EQ(run.wait(), 0);
+  }
+  auto run = testkit::runToEnd(kVelumora, {"--help"}, dir.path());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.find("usage: velumora [--seed S] [PLAYLIST]\n"), 0u) << run.out;
+  run = testkit::runToEnd(kVelumora, {"--version"}, dir.path());
+  EXPECT_EQ(run.out, "velumora 1.0.1\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--bogus"}, {"--seed"}, {"--seed", "x"}}) {
+    run = testkit::runToEnd(kVelumora, args, dir.path());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("usage: velumora"), std::string::npos) << run.err;
+  }
+}
+
+TEST(Console, FailedStartUpEndsWithStatus255) {
+  TempDir dir;
+  ASSERT_TRUE(dir.write("p.txt", "fine=(_main=1;_param=2,0,0);\nx=(_main=(\"gone.wav\",1));"));
+  ASSERT_TRUE(dir.write("q.txt", "x=(_main=1);"));
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> env;
+    std::string messages;
+  } cases[] = {
+      {{"none.txt"}, kSilent,
+       "Unable to Open file \"none.txt\"\nUnable to load file none.txt\n"},
+      {{"p.txt"}, kSilent,
+       " : Unable to Open Audio File : \"gone.wav\" : Mix_LoadWAV_RW with NULL src\n"
+       "Error : Note::sound.load() returns false\nMultiPattern::growTree Error\n"
+       "x : growTree error\nAnalyzing File String Failed\n"},
+      // Classic SDL starts without a driver and cannot open a device;
+      // sdl12-compat (SDL2) does not start.
+      {{"q.txt"}, {"SDL_AUDIODRIVER=nosuchdriver"},
+       testkit::onCompat() ? "SDL initialization error : " : "Unable to open audio! : "},
+  };
+  for (const auto& c : cases) {
+    const auto run = testkit::runToEnd(kVelumora, c.args, dir.path(), c.env);
+    EXPECT_EQ(run.status, 255);
+    const std::size_t at = run.out.find(c.messages);
+    EXPECT_EQ(at, std::string("Velumora ver 1.0.1\ninitializing...").size()) << run.out;
+    const std::size_t failed = run.out.find("Velumora Initialization Failed\n");
+    ASSERT_NE(failed, std::string::npos) << run.out;
+    EXPECT_EQ(run.out.substr(failed), "Velumora Initialization Failed\n" + shutdownLines(0));
+  }
+}
+
+}  // namespace

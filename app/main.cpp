@@ -1,3 +1,13 @@
+#include <cstdio>
+#include <new>
+
 #include "app/application.h"
 
-int main(int argc, char** argv) { return runVelumora(argc, argv); }
+int main(int argc, char** argv) {
+  try {
+    return runVelumora(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("out of memory\n", stdout);
+    return -1;
+  }
+}

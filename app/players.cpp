@@ -57,7 +57,11 @@ void Players::printSerialised(const std::string& line) {
 }
 
 void Players::play(std::size_t index) {
-  playSong(index);
+  try {
+    playSong(index);
+  } catch (const std::bad_alloc&) {
+    printSerialised(std::string(session_.songs()[index]->songName) + " : out of memory");
+  }
   // Nothing of this thread may touch the session after this.
   std::lock_guard<std::mutex> lock(mutex_);
   --running_;

@@ -91,6 +91,15 @@ class Render : public MixHook {
 
   void mixed(const uint8_t* stream, int bytes, uint64_t framesMixed) override {
     if (done_) return;
+    try {
+      render(stream, bytes, framesMixed);
+    } catch (const std::bad_alloc&) {
+      printLine("out of memory");
+      end(false);
+    }
+  }
+
+  void render(const uint8_t* stream, int bytes, uint64_t framesMixed) {
     const uint64_t buffer = static_cast<uint64_t>(bytes / 4);
     if (!started_) {
       // This buffer was mixed before any song played: the render begins with

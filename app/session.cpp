@@ -15,6 +15,16 @@ Session::Session(std::unique_ptr<Mixer> mixer, std::unique_ptr<Clock> clock, uin
 Session::~Session() = default;
 
 bool Session::initialize(const std::string& path) {
+  // Memory runs out as a failed start-up, never as an abort.
+  try {
+    return start(path);
+  } catch (const std::bad_alloc&) {
+    printLine("out of memory");
+    return false;
+  }
+}
+
+bool Session::start(const std::string& path) {
   std::string text;
   if (!readWholeFile(path, text)) {
     printLine("Unable to load file " + path);

@@ -61,6 +61,8 @@ class Session {
   std::mutex& consoleLock() { return consoleLock_; }
 
  private:
+  bool start(const std::string& path);
+
   std::unique_ptr<Mixer> mixer_;
   std::unique_ptr<Clock> clock_;
   std::atomic<bool> stop_{false};

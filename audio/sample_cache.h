@@ -3,7 +3,7 @@
 
 // Every sample a run has loaded, by the file it is (device and inode), so
 // that each file is decoded once however many Notes name it and however its
-// name is spelt. Samples are shared: they live while a Sound or the cache
+// name is spelt; a name met before is found without asking the file system. Samples are shared: they live while a Sound or the cache
 // holds them. Used on the main thread only.
 
 #include <sys/types.h>
@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "audio/mixer.h"
@@ -24,9 +25,11 @@ class SampleCache {
   std::shared_ptr<const Sample> load(const std::string& path, std::string& error);
 
   // Forgets every sample; those still held by Sounds live on.
-  void clear() { samples_.clear(); }
+  void clear() {
+    samples_.clear();
+    byName_.clear();
+  }
   // The files loaded, for those that must not be overwritten.
-  std::size_t size() const { return samples_.size(); }
   template <typename Visit>
   void forEachFile(Visit visit) const {
     for (const auto& entry : samples_) visit(entry.first.first, entry.first.second);
@@ -35,6 +38,7 @@ class SampleCache {
  private:
   Mixer& mixer_;
   std::map<std::pair<dev_t, ino_t>, std::shared_ptr<const Sample>> samples_;
+  std::unordered_map<std::string, std::shared_ptr<const Sample>> byName_;
 };
 
 #endif  // VELUMORA_AUDIO_SAMPLE_CACHE_H_

@@ -99,7 +99,16 @@ void SdlMixer::start(const NoteStart& note) {
 }
 
 void SdlMixer::postMix(void* self, Uint8* stream, int bytes) {
-  auto* mixer = static_cast<SdlMixer*>(self);
+  // Nothing may unwind through SDL's C frames: a note that cannot be told
+  // for want of memory goes untold.
+  try {
+    static_cast<SdlMixer*>(self)->mixed(stream, bytes);
+  } catch (...) {
+  }
+}
+
+void SdlMixer::mixed(Uint8* stream, int bytes) {
+  SdlMixer* mixer = this;
   const uint64_t frames = static_cast<uint64_t>(bytes / kBytesPerFrame);
   const uint64_t mixed = mixer->frames_.load(std::memory_order_relaxed) + frames;
   mixer->frames_.store(mixed, std::memory_order_release);

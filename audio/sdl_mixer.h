@@ -70,6 +70,7 @@ class SdlMixer : public Mixer {
 
   bool openDevice();
   static void postMix(void* self, Uint8* stream, int bytes);
+  void mixed(Uint8* stream, int bytes);
   void dispatch(uint64_t begin, uint64_t end);
 
   const Device device_;

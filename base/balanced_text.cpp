@@ -40,27 +40,14 @@ BalancedText::BalancedText(std::string text) : text_(std::move(text)) {
 
 bool BalancedText::divide(const TextPiece& piece, char delimiter, std::vector<TextPiece>& pieces,
                           std::size_t most) const {
-  const std::size_t length = piece.text.size();
-  if (length == 0) return true;
-  const bool leading = piece.text[0] == delimiter;
-  if (leading && length <= 1) return false;
-  const std::size_t begin = offsetOf(piece);
-  const std::size_t end = begin + length;
-  std::size_t start = begin + (leading ? 1 : 0);
   std::size_t count = 0;
-  const auto append = [&](std::size_t from, std::size_t to) {
-    pieces.push_back(TextPiece{std::string_view(text_).substr(from, to - from), piece.level});
+  return forEachPiece(piece, delimiter, [&](const TextPiece& part) {
+    pieces.push_back(part);
     return ++count < most;
-  };
-  const auto found = positions_.find(keyOf(delimiterIndex(delimiter), piece.level));
-  if (found != positions_.end()) {
-    const std::vector<uint32_t>& at = found->second;
-    for (auto it = std::lower_bound(at.begin(), at.end(), start); it != at.end() && *it < end;
-         ++it) {
-      if (!append(start, *it)) return true;
-      start = *it + 1;
-    }
-  }
-  if (start < end) append(start, end);
-  return true;
+  });
+}
+
+const std::vector<uint32_t>* BalancedText::cuts(char delimiter, int64_t level) const {
+  const auto found = positions_.find(keyOf(delimiterIndex(delimiter), level));
+  return found == positions_.end() ? nullptr : &found->second;
 }

@@ -14,6 +14,7 @@
 // Immutable once made; any thread may read it.
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -48,10 +49,69 @@ class BalancedText {
   bool divide(const TextPiece& piece, char delimiter, std::vector<TextPiece>& pieces,
               std::size_t most = SIZE_MAX) const;
 
+  // The same pieces, counted up to most and kept up to the size of first,
+  // without allocating: for telling one, two and more apart.
+  template <std::size_t N>
+  bool count(const TextPiece& piece, char delimiter, std::size_t most, std::size_t& count,
+             TextPiece (&first)[N]) const {
+    count = 0;
+    return forEachPiece(piece, delimiter, [&](const TextPiece& part) {
+      if (count < N) first[count] = part;
+      return ++count < most;
+    });
+  }
+
+  // Calls visit for each of those pieces until it returns false.
+  template <typename Visit>
+  bool forEachPiece(const TextPiece& piece, char delimiter, Visit visit) const;
+
  private:
+  static constexpr std::size_t kShortPiece = 64;
+
+  // Cuts at or after from and before end, at the piece's level.
+  const std::vector<uint32_t>* cuts(char delimiter, int64_t level) const;
+
   std::string text_;
   // Positions of each indexed delimiter, by (delimiter, level), ascending.
   std::unordered_map<int64_t, std::vector<uint32_t>> positions_;
 };
+
+template <typename Visit>
+bool BalancedText::forEachPiece(const TextPiece& piece, char delimiter, Visit visit) const {
+  const std::size_t length = piece.text.size();
+  if (length == 0) return true;
+  const bool leading = piece.text[0] == delimiter;
+  if (leading && length <= 1) return false;
+  const std::size_t begin = offsetOf(piece);
+  const std::size_t end = begin + length;
+  std::size_t start = begin + (leading ? 1 : 0);
+  const auto part = [&](std::size_t from, std::size_t to) {
+    return TextPiece{std::string_view(text_).substr(from, to - from), piece.level};
+  };
+  // A short piece is looked through; a long one is found in the index, so
+  // that a deeply nested text is not scanned once per level.
+  if (length <= kShortPiece) {
+    int64_t level = piece.level;
+    for (std::size_t at = begin; at < end; ++at) {
+      const char c = text_[at];
+      if (c == '(') {
+        ++level;
+      } else if (c == ')') {
+        --level;
+      } else if (c == delimiter && at >= start && level == piece.level) {
+        if (!visit(part(start, at))) return true;
+        start = at + 1;
+      }
+    }
+  } else if (const std::vector<uint32_t>* at = cuts(delimiter, piece.level)) {
+    for (auto it = std::lower_bound(at->begin(), at->end(), start); it != at->end() && *it < end;
+         ++it) {
+      if (!visit(part(start, *it))) return true;
+      start = *it + 1;
+    }
+  }
+  if (start < end) visit(part(start, end));
+  return true;
+}
 
 #endif  // VELUMORA_BASE_BALANCED_TEXT_H_

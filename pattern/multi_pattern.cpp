@@ -17,10 +17,10 @@ bool MultiPattern::growTree(GrowContext& context) {
 
 bool MultiPattern::growChildren(GrowContext& context, const TextPiece& piece, char delimiter) {
   // Every child is made before any grows.
-  std::vector<TextPiece> pieces;
-  context.text.divide(piece, delimiter, pieces);
-  children.reserve(pieces.size());
-  for (const TextPiece& part : pieces) children.push_back(new PatternObject(part));
+  context.text.forEachPiece(piece, delimiter, [&](const TextPiece& part) {
+    children.push_back(new PatternObject(part));
+    return true;
+  });
   for (PatternObject* child : children) {
     if (!child->growTree(context)) return false;
   }

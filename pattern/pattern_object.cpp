@@ -90,10 +90,10 @@ int classify(const BalancedText& text, const TextPiece& piece) {
   // "," binds loosest, then "="; only then are the random pause, the quoted
   // file name and the number considered, and a name is the fallback. The
   // last three look at the whole text, but only leaves get that far.
-  std::vector<TextPiece> pieces;
-  if (text.divide(piece, ',', pieces, 2) && pieces.size() > 1) return kMultiPatternKind;
-  pieces.clear();
-  if (text.divide(piece, '=', pieces, 3) && pieces.size() == 2) {
+  TextPiece pieces[2];
+  std::size_t count = 0;
+  if (text.count(piece, ',', 2, count, pieces) && count > 1) return kMultiPatternKind;
+  if (text.count(piece, '=', 3, count, pieces) && count == 2) {
     // Dividing a side at ":" fails only when the side is ":" alone.
     const auto lone = [](const TextPiece& side) { return side.text == ":"; };
     if (!lone(pieces[0]) && !lone(pieces[1])) return kRandomPatternKind;

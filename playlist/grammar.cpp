@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/console.h"
+#include "base/signals.h"
 #include "base/text_division.h"
 #include "pattern/pattern_object.h"
 #include "pattern/song.h"
@@ -24,6 +25,10 @@ bool buildSongs(const std::shared_ptr<const BalancedText>& text, SampleCache& sa
               "\" by \"=\" then by \";\"\nString must be this form n1:n2:...=x1:x2:...");
   }
   for (std::vector<TextPiece>& statement : statements) {
+    if (signalArrived(0)) {
+      printLine("start-up interrupted");
+      return false;
+    }
     if (statement.size() < 2) {
       printLine("can't create Song " + (statement.empty() ? std::string() : str(statement[0])));
       return false;

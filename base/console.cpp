@@ -27,6 +27,6 @@ void printLine(std::string_view text) {
   writeOut(line, true);
 }
 
-void printText(std::string_view text) { writeOut(text, false); }
+void printText(std::string_view text) { writeOut(text, true); }
 
 bool consoleFailed() { return failed.load(std::memory_order_relaxed); }

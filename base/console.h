@@ -13,7 +13,8 @@
 // Writes text, a line feed, and flushes.
 void printLine(std::string_view text);
 
-// Writes text with no line end and no flush; a later line completes it.
+// Writes text with no line end, and flushes, so that a progress text shows
+// while its step runs; a later line completes it.
 void printText(std::string_view text);
 
 // True once a write to standard output has failed.

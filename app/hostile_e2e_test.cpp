@@ -1,0 +1,105 @@
+// The edges around a playlist, tried as an attacker would: FIFOs and
+// signals during start-up, closed descriptors and pipes, memory limits.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <string>
+
+#include "testing/child.h"
+#include "testing/programs.h"
+#include "testing/temp_dir.h"
+#include "testing/wav.h"
+
+namespace {
+
+using testkit::Child;
+using testkit::kSilent;
+using testkit::TempDir;
+
+int64_t msSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               start)
+      .count();
+}
+
+TEST(Hostile, SignalsEndStartUpAtOnce) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.file("fifo.txt").c_str(), 0600), 0);
+  // Enough samples to load for seconds.
+  std::string playlist = "x=(_main=(";
+  for (int i = 0; i < 400; ++i) {
+    const std::string name = "s" + std::to_string(i) + ".wav";
+    ASSERT_TRUE(testkit::writeToneWav(dir.file(name), {300.0 + i, 2.0, 0.2, 44100, 2}));
+    playlist += "\"" + name + "\",";
+  }
+  ASSERT_TRUE(dir.write("many.txt", playlist + "1));"));
+  const struct {
+    const char* program;
+    std::vector<std::string> args;
+    std::string message;  // the first line after "initializing..."
+    int status;
+  } cases[] = {
+      {testkit::kVelumora, {"fifo.txt"}, "Unable to Open file \"fifo.txt\" : interrupted\n", 255},
+      {testkit::kRender, {"fifo.txt", "o.wav"}, "Unable to Open file \"fifo.txt\" : interrupted\n",
+       1},
+      // Either the next sample or the next song notices.
+      {testkit::kVelumora, {"many.txt"}, "", 255},
+  };
+  for (const auto& c : cases) {
+    Child run(c.program, c.args, dir.path(), kSilent);
+    ASSERT_TRUE(run.waitFor("initializing..."));
+    if (!c.message.empty()) {
+      EXPECT_TRUE(run.runsAfter(300)) << run.out();
+    }
+    const auto signalled = std::chrono::steady_clock::now();
+    run.signal(SIGTERM);
+    EXPECT_EQ(run.wait(), c.status);
+    EXPECT_LT(msSince(signalled), 1000);
+    EXPECT_EQ(run.out().find("initializing..." + c.message), 19u) << run.out();
+    EXPECT_NE(run.out().find("Velumora Initialization Failed\n" + testkit::shutdownLines(0)),
+              std::string::npos);
+  }
+}
+
+TEST(Hostile, ClosedDescriptorsAndBrokenPipes) {
+  TempDir dir;
+  ASSERT_TRUE(dir.write("p.txt", "x=(_main=100;_param=_infinite,0,0);"));
+  const std::string velumora = testkit::kVelumora;
+  const struct {
+    std::string script;
+    std::string out;
+  } cases[] = {
+      // Without standard input and output the program still plays until
+      // told to end, and ends in order.
+      {"(" + velumora + " p.txt <&- >&- & p=$!; sleep 1; kill -TERM $p; wait $p; echo $?)", "0\n"},
+      // A reader that leaves early does not end the program.
+      {"(sleep 1; echo q) | " + velumora + " p.txt | head -1; echo ${PIPESTATUS[1]}",
+       "Velumora ver 1.0.1\n0\n"},
+      // Standard input that never ends holds no memory.
+      {"ulimit -v 400000; " + velumora + " p.txt </dev/zero >/dev/null & p=$!; sleep 2; "
+       "kill -TERM $p; wait $p; echo $?",
+       "0\n"},
+  };
+  for (const auto& c : cases) {
+    const auto run = testkit::runToEnd("/bin/bash", {"-c", c.script}, dir.path(), kSilent);
+    EXPECT_EQ(run.out, c.out) << c.script << "\n" << run.err;
+  }
+}
+
+TEST(Hostile, MemoryThatRunsOutIsAFailedStartUp) {
+  TempDir dir;
+  // Two million elements need more than the limit leaves.
+  std::string playlist = "x=(_main=(";
+  for (int i = 0; i < 2000000; ++i) playlist += "1,";
+  ASSERT_TRUE(dir.write("big.txt", playlist + "1));"));
+  const auto run = testkit::runToEnd(
+      "/bin/bash", {"-c", "ulimit -v 250000; " + std::string(testkit::kVelumora) + " big.txt"},
+      dir.path(), kSilent);
+  EXPECT_EQ(run.status, 255) << run.out << run.err;
+  EXPECT_EQ(run.out, testkit::failedStart("out of memory\n")) << run.err;
+}
+
+}  // namespace

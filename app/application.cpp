@@ -1,8 +1,10 @@
 #include "app/application.h"
 
+#include <chrono>
 #include <ctime>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/command_line.h"
 #include "app/console.h"
@@ -16,19 +18,57 @@ namespace {
 
 const CommandLine::Usage kUsage = {
     "velumora",
-    "[--seed S] [PLAYLIST]",
+    "[options] [PLAYLIST]",
     "Plays the songs of PLAYLIST (default playlist.txt) until 'q' or 'exit' is typed.\n"
-    "  --seed S     seed of the random draws (default: from the clock)\n"
-    "  --help       show this help\n"
-    "  --version    show the version\n"};
+    "  --seed S          seed of the random draws (default: from the clock)\n"
+    "  --volume PERCENT  level of the whole mix, 0 to 400 (default 100)\n"
+    "  --fade-in TIME    fade the soundscape in over TIME (such as 5, 90s or 2m)\n"
+    "  --fade-out TIME   on q, a signal or the sleep timer, fade out over TIME (default 0)\n"
+    "  --sleep TIME      fade out and end after TIME (such as 45m or 1h30m)\n"
+    "  --help            show this help\n"
+    "  --version         show the version\n"};
+
+// A sleep timer without --fade-out still fades, over this long.
+constexpr double kSleepFadeSeconds = 10;
+
+struct Options {
+  uint32_t seed = static_cast<uint32_t>(std::time(nullptr));
+  double volume = 1.0;
+  double fadeIn = 0;
+  double fadeOut = 0;
+  bool fadeOutGiven = false;
+  double sleep = -1;
+};
+
+// Lets the mix fade out over seconds, on the mix's own clock; a stalled
+// device cannot hold the exit longer than a second beyond.
+void fadeOut(SdlMixer& mixer, double seconds) {
+  if (seconds <= 0) return;
+  const uint64_t from = mixer.framesMixed();
+  const auto frames = static_cast<uint64_t>(seconds * mixer.rate());
+  mixer.envelope().fadeOut(from, frames);
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000) + 1000);
+  while (mixer.framesMixed() < mixer.envelope().silentFrom() &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
 
 }  // namespace
 
 int runVelumora(int argc, char** argv) {
   ensureStandardDescriptors();
   CommandLine line(kUsage);
-  uint32_t seed = static_cast<uint32_t>(std::time(nullptr));
-  line.number("--seed", 0xffffffffu, [&](uint64_t value) { seed = static_cast<uint32_t>(value); });
+  Options options;
+  line.number("--seed", 0xffffffffu, [&](uint64_t value) { options.seed = uint32_t(value); });
+  line.number("--volume", 400, [&](uint64_t value) { options.volume = double(value) / 100; });
+  line.duration("--fade-in", 3600, [&](double seconds) { options.fadeIn = seconds; });
+  line.duration("--fade-out", 3600, [&](double seconds) {
+    options.fadeOut = seconds;
+    options.fadeOutGiven = true;
+  });
+  line.duration("--sleep", 7 * 24 * 3600, [&](double seconds) { options.sleep = seconds; });
   const int parsed = line.parse(argc, argv);
   if (parsed != CommandLine::kRun) return parsed;
   // Further arguments are ignored.
@@ -36,9 +76,11 @@ int runVelumora(int argc, char** argv) {
 
   installSignalHandlers();
   printLine("Velumora ver 1.0.1");
-  auto mixer = std::make_unique<SdlMixer>();
-  auto clock = std::make_unique<MixClock>(*mixer);
-  Session session(std::move(mixer), std::move(clock), seed);
+  auto owned = std::make_unique<SdlMixer>();
+  SdlMixer& mixer = *owned;
+  mixer.envelope().setVolume(options.volume);
+  auto clock = std::make_unique<MixClock>(mixer);
+  Session session(std::move(owned), std::move(clock), options.seed);
   printText("initializing...");
   if (!session.initialize(path)) {
     printLine("Velumora Initialization Failed");
@@ -47,7 +89,17 @@ int runVelumora(int argc, char** argv) {
   }
   printLine("done\ntype 'q' and enter to exit");
   session.startPlayers(true);
-  consoleLoop();
+  if (options.fadeIn > 0) {
+    mixer.envelope().fadeIn(session.origin(), uint64_t(options.fadeIn * mixer.rate()));
+  }
+  ConsoleWaits waits;
+  if (options.sleep >= 0) waits.timerMs = static_cast<int64_t>(options.sleep * 1000);
+  if (consoleLoop(waits) == ConsoleEnd::kTimer) {
+    printLine("sleep timer: ending");
+    fadeOut(mixer, options.fadeOutGiven ? options.fadeOut : kSleepFadeSeconds);
+  } else {
+    fadeOut(mixer, options.fadeOut);
+  }
   session.shutdown();
   return 0;
 }

@@ -36,6 +36,49 @@ void CommandLine::number(const std::string& name, uint64_t most,
          });
 }
 
+bool CommandLine::readDuration(const std::string& text, double& seconds) {
+  seconds = 0;
+  const char* at = text.c_str();
+  if (*at == '\0') return false;
+  while (*at != '\0') {
+    if (*at < '0' || *at > '9') return false;
+    char* end = nullptr;
+    const double value = std::strtod(at, &end);
+    at = end;
+    switch (*at) {
+      case 'h':
+        seconds += value * 3600;
+        ++at;
+        break;
+      case 'm':
+        seconds += value * 60;
+        ++at;
+        break;
+      case 's':
+        ++at;
+        [[fallthrough]];
+      case '\0':
+        seconds += value;
+        break;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+void CommandLine::duration(const std::string& name, double most,
+                           std::function<void(double)> set) {
+  option(name, "a time such as 2.5, 90s, 45m or 1h30m, at most " + std::to_string(
+                   static_cast<long>(most)) + " seconds",
+         [most, set](const std::string& text) {
+           double seconds = 0;
+           if (!readDuration(text, seconds) || seconds > most) return false;
+           set(seconds);
+           return true;
+         });
+}
+
 void CommandLine::flag(const std::string& name, std::function<void()> set) {
   options_.push_back(Option{name, "", [set](const std::string&) {
                               set();

@@ -31,6 +31,9 @@ class CommandLine {
               std::function<bool(const std::string&)> read);
   // An option with a whole number from 0 to most.
   void number(const std::string& name, uint64_t most, std::function<void(uint64_t)> set);
+  // An option with a length of time: seconds ("2.5"), or a sum of hours,
+  // minutes and seconds ("1h30m", "45m", "90s"), from 0 to most seconds.
+  void duration(const std::string& name, double most, std::function<void(double)> set);
   // An option without a value.
   void flag(const std::string& name, std::function<void()> set);
 
@@ -39,6 +42,9 @@ class CommandLine {
   const std::vector<std::string>& positional() const { return positional_; }
   // Prints the error and the usage on standard error; returns kUsageError.
   int fail(const std::string& message) const;
+
+ // The seconds that a duration text stands for; false when it is not one.
+  static bool readDuration(const std::string& text, double& seconds);
 
  private:
   struct Option {

@@ -36,6 +36,7 @@ class Players {
   void start(bool inBackground);
   // Waits until every player has ended; call after raising the stop flag.
   void join();
+  uint64_t origin() const { return origin_; }
 
  private:
   void startAll();

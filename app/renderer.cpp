@@ -33,12 +33,20 @@ constexpr int kExitFailed = 1;
 constexpr int kExitInterrupted = 130;
 
 const CommandLine::Usage kUsage = {
-    "velumora-render", "PLAYLIST OUT.wav [--seconds N] [--seed S]",
+    "velumora-render", "[options] PLAYLIST OUT.wav",
     "Renders N seconds (default 60) of PLAYLIST into the WAV file OUT.wav (- for standard output).\n"
-    "  --seconds N  whole seconds to render, 1 to 864000\n"
-    "  --seed S     seed of the random draws (default: from the clock)\n"
-    "  --help       show this help\n"
-    "  --version    show the version\n"};
+    "  --seconds N       whole seconds to render, 1 to 864000\n"
+    "  --seed S          seed of the random draws (default: from the clock)\n"
+    "  --volume PERCENT  level of the whole mix, 0 to 400 (default 100)\n"
+    "  --fade-in TIME    fade in over TIME from the start (such as 5, 90s or 2m)\n"
+    "  --fade-out TIME   fade out over the last TIME of the render\n"
+    "  --help            show this help\n"
+    "  --version         show the version\n"};
+
+struct Fades {
+  uint64_t in = 0;   // frames
+  uint64_t out = 0;
+};
 
 std::string clockText(uint64_t seconds) {
   char text[32];
@@ -83,8 +91,10 @@ class Progress {
 // hands each mixed buffer to the output.
 class Render : public MixHook {
  public:
-  Render(Session& session, RenderOutput& out, uint64_t totalFrames)
+  Render(Session& session, SdlMixer& mixer, RenderOutput& out, uint64_t totalFrames, Fades fades)
       : session_(session),
+        mixer_(mixer),
+        fades_(fades),
         out_(out),
         totalFrames_(totalFrames),
         report_(session.mixer().rate()) {}
@@ -155,6 +165,9 @@ class Render : public MixHook {
  private:
   void begin(uint64_t origin) {
     started_ = true;
+    mixer_.envelope().fadeIn(origin, fades_.in);
+    const uint64_t out = std::min(fades_.out, totalFrames_);
+    if (out > 0) mixer_.envelope().fadeOut(origin + totalFrames_ - out, out);
     const auto& songs = session_.songs();
     players_.resize(songs.size());
     for (std::size_t i = 0; i < songs.size(); ++i) {
@@ -194,6 +207,8 @@ class Render : public MixHook {
   using Due = std::pair<uint64_t, uint32_t>;  // next moment, song
 
   Session& session_;
+  SdlMixer& mixer_;
+  const Fades fades_;
   RenderOutput& out_;
   const uint64_t totalFrames_;
   PlayReport report_;
@@ -237,6 +252,10 @@ int runRender(int argc, char** argv) {
                 return true;
               });
   line.number("--seed", 0xffffffffu, [&](uint64_t value) { seed = static_cast<uint32_t>(value); });
+  double volume = 1.0, fadeIn = 0, fadeOut = 0;
+  line.number("--volume", 400, [&](uint64_t value) { volume = double(value) / 100; });
+  line.duration("--fade-in", 864000, [&](double seconds) { fadeIn = seconds; });
+  line.duration("--fade-out", 864000, [&](double seconds) { fadeOut = seconds; });
   const int parsed = line.parse(argc, argv);
   if (parsed != CommandLine::kRun) return parsed;
   if (line.positional().size() != 2) return line.fail("a playlist and an output file, please");
@@ -247,6 +266,7 @@ int runRender(int argc, char** argv) {
   printLine("Velumora ver 1.0.1");
   auto owned = std::make_unique<SdlMixer>(SdlMixer::Device::kFlatOut);
   SdlMixer& mixer = *owned;
+  mixer.envelope().setVolume(volume);
   Session session(std::move(owned), nullptr, seed);
   printText("initializing...");
   if (!session.initialize(playlist)) {
@@ -267,7 +287,8 @@ int runRender(int argc, char** argv) {
   }
   printLine("rendering " + std::to_string(seconds) + " seconds into \"" + output +
             "\" with seed " + std::to_string(seed));
-  Render render(session, out, totalFrames);
+  const Fades fades{static_cast<uint64_t>(fadeIn * rate), static_cast<uint64_t>(fadeOut * rate)};
+  Render render(session, mixer, out, totalFrames, fades);
   Progress progress(seconds);
   mixer.setHook(&render);
   const bool written = render.wait(progress);

@@ -40,6 +40,8 @@ bool Session::start(const std::string& path) {
   return true;
 }
 
+uint64_t Session::origin() const { return players_ == nullptr ? 0 : players_->origin(); }
+
 void Session::startPlayers(bool inBackground) {
   players_ = std::make_unique<Players>(*this);
   players_->start(inBackground);

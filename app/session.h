@@ -51,6 +51,9 @@ class Session {
   // The same without a word and without players: for the checker.
   void release();
 
+  // The frame of the live players' moment 0 (0 before they start).
+  uint64_t origin() const;
+
   Mixer& mixer() { return *mixer_; }
   Clock* clock() { return clock_.get(); }
   const std::vector<std::unique_ptr<Song>>& songs() const { return songs_; }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <string>
 
@@ -87,6 +88,59 @@ TEST(Sound, LiveEqualsRenderedAndEverySongIsOnItsSide) {
   EXPECT_GT(testkit::toneAmplitude(rendered.right, 0, frames, 660, 22050), 100);
   EXPECT_GT(testkit::toneAmplitude(rendered.right, 0, frames, 880, 22050), 30);
   EXPECT_LT(testkit::toneAmplitude(rendered.left, 0, frames, 660, 22050), 5);
+}
+
+TEST(Sound, FadesAndTheSleepTimerShapeTheMix) {
+  TempDir dir;
+  ASSERT_TRUE(testkit::writeToneWav(dir.file("hum.wav"), Tone{440, 1.0, 0.5}));
+  // Six songs at distance 0 with tones of half scale: never clipped.
+  std::string songs;
+  for (int i = 0; i < 6; ++i) {
+    songs += "s" + std::to_string(i) + "=(_main=(\"hum.wav\",1000);_param=_infinite,0,0);";
+  }
+  ASSERT_TRUE(dir.write("six.txt", songs));
+  auto render = testkit::runToEnd(testkit::kRender, {"six.txt", "six.wav", "--seconds", "2"},
+                                  dir.path());
+  ASSERT_EQ(render.status, 0) << render.out;
+  StereoCapture mix;
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("six.wav"), 22050, mix, 44));
+  EXPECT_LT(testkit::peak(mix.left), 32767);
+  EXPECT_GT(testkit::peak(mix.left), 30000);
+  // One song, faded in and out over two seconds each.
+  ASSERT_TRUE(dir.write("one.txt", "s=(_main=(\"hum.wav\",1000);_param=_infinite,0,100);"));
+  render = testkit::runToEnd(
+      testkit::kRender, {"one.txt", "r.wav", "--seconds", "6", "--fade-in", "2", "--fade-out", "2"},
+      dir.path());
+  ASSERT_EQ(render.status, 0) << render.out;
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), 22050, mix, 44));
+  const double full = testkit::rms(mix.left, 3 * 22050, 22050);
+  EXPECT_GT(full, 3000);
+  EXPECT_NEAR(testkit::rms(mix.left, 22050 - 1102, 2205) / full, 0.5, 0.08);
+  EXPECT_NEAR(testkit::rms(mix.left, 5 * 22050 - 1102, 2205) / full, 0.5, 0.08);
+  EXPECT_LT(testkit::rms(mix.left, 6 * 22050 - 220, 220), 0.02 * full);
+
+  // Live: faded in, then faded out when the sleep timer ends, exit 0.
+  const auto started = std::chrono::steady_clock::now();
+  const auto live = testkit::runToEnd(testkit::kVelumora,
+                                      {"--fade-in", "1", "--sleep", "3s", "--fade-out", "1",
+                                       "one.txt"},
+                                      dir.path(), testkit::diskEnv(dir.file("live.raw")));
+  const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started)
+                          .count();
+  EXPECT_EQ(live.status, 0);
+  EXPECT_NE(live.out.find("sleep timer: ending\nterminating all threads...\n"),
+            std::string::npos)
+      << live.out;
+  EXPECT_GT(took, 3.9);
+  EXPECT_LT(took, 6.0);
+  StereoCapture heard;
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("live.raw"), testkit::diskRate(), heard));
+  const std::size_t start = firstSound(heard);
+  const int rate = testkit::diskRate();
+  const double level = testkit::rms(heard.left, start + 2 * rate, rate / 2);
+  EXPECT_GT(level, 3000);
+  EXPECT_LT(testkit::rms(heard.left, start + rate / 10, rate / 10), 0.3 * level);
+  EXPECT_LT(testkit::rms(heard.left, heard.frames() - rate / 10, rate / 10), 0.05 * level);
 }
 
 }  // namespace

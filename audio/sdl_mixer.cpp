@@ -110,7 +110,9 @@ void SdlMixer::postMix(void* self, Uint8* stream, int bytes) {
 void SdlMixer::mixed(Uint8* stream, int bytes) {
   SdlMixer* mixer = this;
   const uint64_t frames = static_cast<uint64_t>(bytes / kBytesPerFrame);
-  const uint64_t mixed = mixer->frames_.load(std::memory_order_relaxed) + frames;
+  const uint64_t first = mixer->frames_.load(std::memory_order_relaxed);
+  const uint64_t mixed = first + frames;
+  mixer->envelope_.apply(reinterpret_cast<int16_t*>(stream), frames, first);
   mixer->frames_.store(mixed, std::memory_order_release);
   if (mixer->hook_ != nullptr) {
     mixer->hook_->mixed(stream, bytes, mixed);
@@ -146,7 +148,8 @@ void SdlMixer::dispatch(uint64_t begin, uint64_t end) {
     record.allocated = 0;
     record.abuf = const_cast<Uint8*>(note.sample->playFrom(offset));
     record.alen = static_cast<Uint32>(note.sample->playBytes(offset));
-    record.volume = MIX_MAX_VOLUME;
+    // The envelope gives the level back after the 16-bit sum.
+    record.volume = MIX_MAX_VOLUME / MixEnvelope::kHeadroom;
     if (Mix_PlayChannelTimed(channel, &record, 0, -1) == -1) {
       tell(note, *note.fileName + " : Unable to play channel : " + SDL_GetError());
       continue;

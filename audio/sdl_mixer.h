@@ -12,7 +12,8 @@
 // the clock. Nothing in the hook waits on the console: refusals go to the
 // song's PlayReport.
 //
-// A MixHook sees every mixed buffer first, on the audio thread; the renderer
+// Every mixed buffer is levelled by a MixEnvelope (volume, fades, limiter).
+// A MixHook sees every mixed buffer then, on the audio thread; the renderer
 // plays its songs there. In flat-out mode (rendering) the device is SDL's
 // disk driver writing to /dev/null without pauses, so the mix runs as fast as
 // the hook lets it; while no hook is set it idles.
@@ -26,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/mix_envelope.h"
 #include "audio/mixer.h"
 
 class MixHook {
@@ -60,6 +62,8 @@ class SdlMixer : public Mixer {
 
   // Null removes it. Called on the main thread.
   void setHook(MixHook* hook);
+  // The level of the whole mix, applied before a hook sees a buffer.
+  MixEnvelope& envelope() { return envelope_; }
 
  private:
   static constexpr int kChannels = 16;
@@ -78,6 +82,7 @@ class SdlMixer : public Mixer {
   int rate_ = 22050;
   bool opened_ = false;
   std::atomic<uint64_t> frames_{0};
+  MixEnvelope envelope_;
   MixHook* hook_ = nullptr;  // read on the audio thread under the audio lock
   std::mutex queueMutex_;
   std::priority_queue<NoteStart, std::vector<NoteStart>, Later> queue_;

@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/console.h"
+#include "app/playlist_watcher.h"
 #include "app/session.h"
 #include "audio/mix_clock.h"
 #include "audio/sdl_mixer.h"
@@ -25,6 +26,7 @@ const CommandLine::Usage kUsage = {
     "  --fade-in TIME    fade the soundscape in over TIME (such as 5, 90s or 2m)\n"
     "  --fade-out TIME   on q, a signal or the sleep timer, fade out over TIME (default 0)\n"
     "  --sleep TIME      fade out and end after TIME (such as 45m or 1h30m)\n"
+    "  --watch           read the playlist again whenever it or a sample changes\n"
     "  --help            show this help\n"
     "  --version         show the version\n"};
 
@@ -38,7 +40,14 @@ struct Options {
   double fadeOut = 0;
   bool fadeOutGiven = false;
   double sleep = -1;
+  bool watch = false;
 };
+
+// Every file the playlist reads, for the watcher.
+void watchFiles(PlaylistWatcher& watcher, const std::string& path, const SampleCache& samples) {
+  watcher.watch(path);
+  samples.forEachFile([&](const std::string& name, dev_t, ino_t) { watcher.watch(name); });
+}
 
 // Lets the mix fade out over seconds, on the mix's own clock; a stalled
 // device cannot hold the exit longer than a second beyond.
@@ -69,6 +78,7 @@ int runVelumora(int argc, char** argv) {
     options.fadeOutGiven = true;
   });
   line.duration("--sleep", 7 * 24 * 3600, [&](double seconds) { options.sleep = seconds; });
+  line.flag("--watch", [&] { options.watch = true; });
   const int parsed = line.parse(argc, argv);
   if (parsed != CommandLine::kRun) return parsed;
   // Further arguments are ignored.
@@ -94,6 +104,18 @@ int runVelumora(int argc, char** argv) {
   }
   ConsoleWaits waits;
   if (options.sleep >= 0) waits.timerMs = static_cast<int64_t>(options.sleep * 1000);
+  PlaylistWatcher watcher;
+  std::string error;
+  if (options.watch && !watcher.ok(error)) printLine("cannot watch the playlist : " + error);
+  if (options.watch && watcher.ok(error)) {
+    watchFiles(watcher, path, session.samples());
+    waits.fd = watcher.descriptor();
+    waits.onReady = [&] {
+      if (!watcher.changed()) return;
+      session.reload(path);
+      watchFiles(watcher, path, session.samples());
+    };
+  }
   if (consoleLoop(waits) == ConsoleEnd::kTimer) {
     printLine("sleep timer: ending");
     fadeOut(mixer, options.fadeOutGiven ? options.fadeOut : kSleepFadeSeconds);

@@ -19,25 +19,54 @@ Players::Players(Session& session) : session_(session) {}
 
 Players::~Players() { join(); }
 
-void Players::start(bool inBackground) {
+void Players::start(const std::vector<std::shared_ptr<Song>>& songs, bool inBackground) {
   const uint64_t buffer = session_.mixer().bufferFrames();
   origin_ = roundUp(session_.clock()->now() + kLeadFrames, buffer);
+  for (const auto& song : songs) {
+    slots_.push_back(std::make_unique<Slot>());
+    slots_.back()->song = song;
+    slots_.back()->index = static_cast<uint32_t>(slots_.size() - 1);
+  }
   std::string error;
-  if (inBackground && starter_.start([this] { startAll(); }, kPlayerStackBytes, error)) return;
-  startAll();
+  if (inBackground && starter_.start([this] { startAll(0); }, kPlayerStackBytes, error)) return;
+  startAll(0);
 }
 
-void Players::startAll() {
-  const auto& songs = session_.songs();
-  for (std::size_t i = 0; i < songs.size(); ++i) {
+void Players::update(const std::vector<std::shared_ptr<Song>>& replacements,
+                     const std::vector<std::shared_ptr<Song>>& added) {
+  // The starter thread reads the slots.
+  starter_.join();
+  const std::size_t first = slots_.size();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (std::size_t i = 0; i < replacements.size() && i < first; ++i) {
+      Slot& slot = *slots_[i];
+      if (replacements[i] == nullptr) {
+        slot.ending = true;
+      } else if (replacements[i] != slot.song) {
+        slot.next = replacements[i];
+      }
+    }
+  }
+  for (const auto& song : added) {
+    slots_.push_back(std::make_unique<Slot>());
+    slots_.back()->song = song;
+    slots_.back()->index = static_cast<uint32_t>(slots_.size() - 1);
+  }
+  startAll(first);
+}
+
+void Players::startAll(std::size_t from) {
+  for (std::size_t i = from; i < slots_.size(); ++i) {
     if (session_.stopFlag().load(std::memory_order_acquire)) break;
+    Slot& slot = *slots_[i];
     {
       std::lock_guard<std::mutex> lock(mutex_);
       ++running_;
     }
     std::string error;
-    if (!startDetachedThread([this, i] { play(i); }, kPlayerStackBytes, error)) {
-      printLine("can't start the player of song \"" + std::string(songs[i]->songName) +
+    if (!startDetachedThread([this, &slot] { play(slot); }, kPlayerStackBytes, error)) {
+      printLine("can't start the player of song \"" + std::string(slot.song->songName) +
                 "\" : " + error);
       std::lock_guard<std::mutex> lock(mutex_);
       --running_;
@@ -56,11 +85,11 @@ void Players::printSerialised(const std::string& line) {
   printLine(line);
 }
 
-void Players::play(std::size_t index) {
+void Players::play(Slot& slot) {
   try {
-    playSong(index);
+    playSong(slot);
   } catch (const std::bad_alloc&) {
-    printSerialised(std::string(session_.songs()[index]->songName) + " : out of memory");
+    printSerialised(std::string(slot.song->songName) + " : out of memory");
   }
   // Nothing of this thread may touch the session after this.
   std::lock_guard<std::mutex> lock(mutex_);
@@ -68,22 +97,39 @@ void Players::play(std::size_t index) {
   ended_.notify_all();
 }
 
-void Players::playSong(std::size_t index) {
-  const Song& song = *session_.songs()[index];
-  const std::string name(song.songName);
+void Players::playSong(Slot& slot) {
+  std::shared_ptr<Song> song = slot.song;
+  std::shared_ptr<Song> next;
+  const std::string name(song->songName);
   const std::string times =
-      song.loops == kInfiniteLoops ? std::string("infinite") : std::to_string(song.loops);
+      song->loops == kInfiniteLoops ? std::string("infinite") : std::to_string(song->loops);
   printSerialised("playing " + times + " time(s) of \"" + name + "\"");
   Clock& clock = *session_.clock();
   const std::atomic<bool>& stop = session_.stopFlag();
   const uint64_t rate = static_cast<uint64_t>(session_.mixer().rate());
   const uint64_t buffer = session_.mixer().bufferFrames();
-  // A player that starts late (thousands of songs start one by one) begins
-  // where the mix is, not with a burst of the notes it missed.
+  // A player that starts late (thousands of songs start one by one, or a
+  // song is added while others play) begins where the mix is, not with a
+  // burst of the notes it missed.
   const uint64_t origin = std::max(origin_, roundUp(clock.now() + kLeadFrames, buffer));
   PlayReport report(static_cast<int>(rate));
-  SongPlayer player(song, static_cast<uint32_t>(index), session_.playContext(), origin, &report);
-  while (player.advance(clock.now() + kLeadFrames)) {
+  SongPlayer player(*song, slot.index, session_.playContext(), origin, &report);
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (slot.next != nullptr) {
+        next = std::move(slot.next);
+        player.replaceAtRepetition(next.get());
+      }
+      if (slot.ending) player.endAtRepetition();
+    }
+    const bool goesOn = player.advance(clock.now() + kLeadFrames);
+    if (next != nullptr && player.song() == next.get()) {
+      song = std::move(next);
+      std::lock_guard<std::mutex> lock(mutex_);
+      slot.song = song;
+    }
+    if (!goesOn) break;
     // The moment is due once the clock is past moment - kLeadFrames.
     const uint64_t moment = player.nextMoment();
     const uint64_t target = moment >= kLeadFrames ? moment - kLeadFrames + 1 : 0;

@@ -229,7 +229,9 @@ std::vector<FileId> protectedFiles(const std::string& playlist, const SampleCach
   std::vector<FileId> files;
   struct stat info;
   if (stat(playlist.c_str(), &info) == 0) files.push_back(FileId{info.st_dev, info.st_ino});
-  samples.forEachFile([&](dev_t device, ino_t inode) { files.push_back(FileId{device, inode}); });
+  samples.forEachFile([&](const std::string&, dev_t device, ino_t inode) {
+    files.push_back(FileId{device, inode});
+  });
   return files;
 }
 

@@ -3,8 +3,38 @@
 #include "app/players.h"
 #include "base/balanced_text.h"
 #include "base/console.h"
+#include "pattern/note.h"
 #include "playlist/grammar.h"
 #include "playlist/playlist_file.h"
+
+namespace {
+
+// The samples a song plays, in the order of its tree.
+std::vector<const Sample*> samplesOf(const Song& song) {
+  std::vector<const Sample*> samples;
+  std::vector<const PatternObject*> pending;
+  if (song.pattern != nullptr) pending.push_back(song.pattern);
+  for (const auto& entry : song.namedPatterns) pending.push_back(entry->pattern);
+  while (!pending.empty()) {
+    const PatternObject* node = pending.back();
+    pending.pop_back();
+    if (node->body != nullptr) {
+      if (node->ownsBody) pending.push_back(node->body);
+    } else if (const auto* children = node->subpatterns()) {
+      pending.insert(pending.end(), children->rbegin(), children->rend());
+    } else if (const auto* note = dynamic_cast<const Note*>(node)) {
+      samples.push_back(note->sound.sample.get());
+    }
+  }
+  return samples;
+}
+
+bool playsAlike(const Song& a, const Song& b) {
+  return a.body.text == b.body.text && a.loops == b.loops && a.angle == b.angle &&
+         a.distance == b.distance && samplesOf(a) == samplesOf(b);
+}
+
+}  // namespace
 
 Session::Session(std::unique_ptr<Mixer> mixer, std::unique_ptr<Clock> clock, uint32_t seed)
     : mixer_(std::move(mixer)),
@@ -32,11 +62,22 @@ bool Session::start(const std::string& path) {
   }
   cleanPlaylistText(text);
   if (!mixer_->open()) return false;
-  const auto cleaned = std::make_shared<const BalancedText>(std::move(text));
-  if (!buildSongs(cleaned, samples_, songs_)) {
-    printLine("Analyzing File String Failed");
+  std::vector<std::unique_ptr<Song>> built;
+  const bool ok = buildSongs(std::make_shared<const BalancedText>(std::move(text)), samples_, built);
+  for (auto& song : built) songs_.push_back(std::move(song));
+  if (!ok) printLine("Analyzing File String Failed");
+  return ok;
+}
+
+bool Session::build(const std::string& path, std::vector<std::shared_ptr<Song>>& songs) {
+  std::string text;
+  if (!readWholeFile(path, text)) return false;
+  cleanPlaylistText(text);
+  std::vector<std::unique_ptr<Song>> built;
+  if (!buildSongs(std::make_shared<const BalancedText>(std::move(text)), samples_, built)) {
     return false;
   }
+  for (auto& song : built) songs.push_back(std::move(song));
   return true;
 }
 
@@ -44,7 +85,48 @@ uint64_t Session::origin() const { return players_ == nullptr ? 0 : players_->or
 
 void Session::startPlayers(bool inBackground) {
   players_ = std::make_unique<Players>(*this);
-  players_->start(inBackground);
+  players_->start(songs_, inBackground);
+}
+
+bool Session::reload(const std::string& path) {
+  samples_.forgetChanged(retired_);
+  std::vector<std::shared_ptr<Song>> fresh;
+  bool built = false;
+  try {
+    built = build(path, fresh);
+  } catch (const std::bad_alloc&) {
+    printLine("out of memory");
+  }
+  if (!built) {
+    printLine("reload failed: the songs play on as they were");
+    return false;
+  }
+  // Songs are matched by name, in order; a name given twice matches its
+  // second song with the second.
+  std::vector<bool> matched(fresh.size(), false);
+  std::vector<std::shared_ptr<Song>> replacements;
+  int changed = 0, removed = 0;
+  for (const auto& old : songs_) {
+    std::shared_ptr<Song> replacement;
+    for (std::size_t i = 0; i < fresh.size() && replacement == nullptr; ++i) {
+      if (matched[i] || fresh[i]->songName != old->songName) continue;
+      matched[i] = true;
+      replacement = playsAlike(*old, *fresh[i]) ? old : fresh[i];
+      if (replacement != old) ++changed;
+      fresh[i] = replacement;
+    }
+    if (replacement == nullptr) ++removed;
+    replacements.push_back(std::move(replacement));
+  }
+  std::vector<std::shared_ptr<Song>> added;
+  for (std::size_t i = 0; i < fresh.size(); ++i) {
+    if (!matched[i]) added.push_back(fresh[i]);
+  }
+  songs_ = fresh;
+  if (players_ != nullptr) players_->update(replacements, added);
+  printLine("reloaded: " + std::to_string(changed) + " songs changed, " +
+            std::to_string(added.size()) + " new, " + std::to_string(removed) + " removed");
+  return true;
 }
 
 void Session::shutdown(const std::function<void()>& endPlayers) {
@@ -59,6 +141,7 @@ void Session::shutdown(const std::function<void()>& endPlayers) {
   printText("cleaning memory...");
   songs_.clear();
   samples_.clear();
+  retired_.clear();
   printLine("done");
   mixer_->close();
   printLine("audio closed");
@@ -71,6 +154,7 @@ void Session::release() {
   mixer_->haltAll();
   songs_.clear();
   samples_.clear();
+  retired_.clear();
   mixer_->close();
   mixer_->quit();
 }

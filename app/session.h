@@ -4,12 +4,13 @@
 // Everything one run of a program has: the mixer and the clock it was given,
 // the samples, the songs, the stop flag, the console lock, and the live
 // players. The live program, the checker, the renderer and the fuzz targets
-// each make one. Start-up, the players and shutdown print the program's
-// messages in its words.
+// each make one. Start-up, the players, reloading and shutdown print the
+// program's messages in its words.
 //
-// initialize(), startPlayers(), shutdown() and release() are called on the
-// main thread; the players run on threads of their own and only read the
-// songs.
+// All but the accessors are called on the main thread; the players run on
+// threads of their own and only read their songs. Every sample a session
+// decodes lives until shutdown, so that no note of an edited or removed song
+// can outlive its sample.
 
 #include <atomic>
 #include <cstdint>
@@ -42,6 +43,13 @@ class Session {
   // does it and this returns at once.
   void startPlayers(bool inBackground);
 
+  // Reads the playlist again while the players play: songs whose text and
+  // samples did not change play on undisturbed, a changed song takes up its
+  // new text after its current repetition, a removed one ends there, a new
+  // one starts. Says what changed in one line. A playlist that no longer
+  // reads or grows is reported and the songs play on as they were (false).
+  bool reload(const std::string& path);
+
   // Stops the players, halts and releases the channels, destroys the songs,
   // closes the mixer and quits SDL, printing each step. Runs in full
   // whatever stage start-up reached. endPlayers, when given, ends players
@@ -56,7 +64,7 @@ class Session {
 
   Mixer& mixer() { return *mixer_; }
   Clock* clock() { return clock_.get(); }
-  const std::vector<std::unique_ptr<Song>>& songs() const { return songs_; }
+  const std::vector<std::shared_ptr<Song>>& songs() const { return songs_; }
   SampleCache& samples() { return samples_; }
   std::atomic<bool>& stopFlag() { return stop_; }
   PlayContext& playContext() { return context_; }
@@ -65,13 +73,16 @@ class Session {
 
  private:
   bool start(const std::string& path);
+  // Reads, cleans and builds; false after the messages.
+  bool build(const std::string& path, std::vector<std::shared_ptr<Song>>& songs);
 
   std::unique_ptr<Mixer> mixer_;
   std::unique_ptr<Clock> clock_;
   std::atomic<bool> stop_{false};
   PlayContext context_;
   SampleCache samples_;
-  std::vector<std::unique_ptr<Song>> songs_;
+  std::vector<std::shared_ptr<const Sample>> retired_;
+  std::vector<std::shared_ptr<Song>> songs_;
   std::mutex consoleLock_;
   std::unique_ptr<Players> players_;
 };

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "app/players.h"
 #include "testing/fakes.h"
 #include "testing/temp_dir.h"
 
@@ -69,6 +70,70 @@ TEST(Session, FailedStartUpStillShutsDownInFull) {
                             "\"\nUnable to load file " + dir.file("none.txt") +
                             "\nterminating all threads...\nhalting 0 channels...done.\n"
                             "cleaning memory...done\naudio closed\nvelumora is terminated\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Session, ReloadKeepsUnchangedSongsAndSwitchesChangedOnesAtTheirRepetitions) {
+  testkit::TempDir dir;
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) ASSERT_TRUE(dir.write(name, "x"));
+  testkit::WorkingDirectory into(dir.path());
+  const std::string first =
+      "a=(_main=(\"a.wav\",1000);_param=_infinite,0,0);"
+      "b=(_main=(\"b.wav\",1000,\"b.wav\",1000);_param=_infinite,0,0);";
+  ASSERT_TRUE(dir.write("p.txt", first));
+  auto mixer = std::make_unique<FakeMixer>();
+  auto clock = std::make_unique<testkit::FakeClock>();
+  FakeMixer& heard = *mixer;
+  testkit::FakeClock& time = *clock;
+  time.setLimit(5 * 22050);
+  Session session(std::move(mixer), std::move(clock), 7);
+  std::string text;
+  {
+    testkit::StdoutCapture out;
+    ASSERT_TRUE(session.initialize("p.txt"));
+    session.startPlayers(false);
+    // Until both songs have played a few notes (the players share the clock).
+    const auto count = [&](uint32_t song, const char* file) {
+      int n = 0;
+      for (const auto& note : heard.notes()) n += note.song == song && note.file == file;
+      return n;
+    };
+    while (count(0, "a.wav") < 3 || count(1, "b.wav") < 3) std::this_thread::yield();
+    // A broken edit keeps the songs; a good one changes b and adds c.
+    dir.write("p.txt", first + "x=(_main=(nothing,1));");
+    EXPECT_FALSE(session.reload("p.txt"));
+    dir.write("p.txt", "a=(_main=(\"a.wav\",1000);_param=_infinite,0,0);"
+                       "b=(_main=(\"c.wav\",250);_param=_infinite,0,0);"
+                       "c=(_main=\"c.wav\");");
+    EXPECT_TRUE(session.reload("p.txt"));
+    time.setLimit(30 * 22050);
+    while (count(0, "a.wav") < 12 || count(1, "c.wav") < 8) std::this_thread::yield();
+    session.shutdown();
+    text = out.text();
+  }
+  EXPECT_NE(text.find("can't understand as Pattern Object \"nothing\"\nMultiPattern::growTree "
+                      "Error\nx : growTree error\nreload failed: the songs play on as they were\n"
+                      "reloaded: 1 songs changed, 1 new, 0 removed\n"),
+            std::string::npos)
+      << text;
+  std::vector<uint64_t> a, b;
+  std::vector<std::string> bFiles;
+  for (const auto& note : heard.notes()) {
+    if (note.song == 0) a.push_back(note.frame);
+    if (note.song == 1) b.push_back(note.frame), bFiles.push_back(note.file);
+  }
+  // a keeps its one-second grid throughout.
+  for (std::size_t i = 0; i < a.size(); ++i) EXPECT_EQ(a[i] - a[0], 22050 * i);
+  // b finishes its two-second repetition, then plays c.wav every 250 ms.
+  std::size_t i = 0;
+  while (i < bFiles.size() && bFiles[i] == "b.wav") ++i;
+  ASSERT_LT(i, bFiles.size());
+  EXPECT_EQ(i % 2, 0u);
+  EXPECT_EQ(b[i] - b[0], 22050 * i);
+  for (std::size_t j = i; j < b.size(); ++j) EXPECT_EQ(b[j] - b[i], (j - i) * 11025 / 2);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <cstdio>
+
 #include <string>
 
 #include "testing/child.h"
@@ -126,6 +128,26 @@ TEST(Console, FailedStartUpEndsWithStatus255) {
     ASSERT_NE(failed, std::string::npos) << run.out;
     EXPECT_EQ(run.out.substr(failed), "Velumora Initialization Failed\n" + shutdownLines(0));
   }
+}
+
+TEST(Console, WatchReadsThePlaylistAgainWhenItIsSaved) {
+  TempDir dir;
+  ASSERT_TRUE(dir.write("p.txt", "a=(_main=100;_param=_infinite,0,0);"));
+  Child run(kVelumora, {"--watch", "p.txt"}, dir.path(), kSilent);
+  ASSERT_TRUE(run.waitFor("playing infinite time(s) of \"a\"\n"));
+  // An editor that saves by renaming a new file onto the old one.
+  ASSERT_TRUE(dir.write("p.new", "a=(_main=100;_param=_infinite,0,0);b=(_main=100;_param=1,0,0);"));
+  ASSERT_EQ(rename(dir.file("p.new").c_str(), dir.file("p.txt").c_str()), 0);
+  EXPECT_TRUE(run.waitFor("reloaded: 0 songs changed, 1 new, 0 removed\n"));
+  EXPECT_TRUE(run.waitFor("playing 1 time(s) of \"b\"\n"));
+  ASSERT_TRUE(dir.write("p.txt", "a=(_main=(100,nothing));"));
+  EXPECT_TRUE(run.waitFor("can't understand as Pattern Object \"nothing\"\n"
+                          "MultiPattern::growTree Error\na : growTree error\n"
+                          "reload failed: the songs play on as they were\n"));
+  run.write("q\n");
+  EXPECT_EQ(run.wait(), 0);
+  EXPECT_NE(run.out().find("terminating all threads...\na done\n"), std::string::npos)
+      << run.out();
 }
 
 }  // namespace

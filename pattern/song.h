@@ -41,6 +41,9 @@ class Song : public NamedPattern {
 
   uint32_t loops = 1;
   std::string_view songName;
+  // The statement's body as written (cleaned): two songs of one name and
+  // body play alike, when their samples are the same.
+  TextPiece body;
   // The position handed to the main pattern; kept for reports.
   int16_t angle = 0;
   uint8_t distance = 100;

@@ -6,7 +6,7 @@
 
 SongPlayer::SongPlayer(const Song& song, uint32_t index, PlayContext& context, uint64_t origin,
                        PlayReport* report)
-    : song_(song),
+    : song_(&song),
       index_(index),
       context_(context),
       report_(report),
@@ -48,15 +48,19 @@ void SongPlayer::waitForNextBuffer() {
 }
 
 bool SongPlayer::beginRepetition() {
-  if (ended_ || stopped() || song_.pattern == nullptr ||
-      (song_.loops != kInfiniteLoops && played_ >= song_.loops)) {
+  if (next_ != nullptr) {
+    song_ = next_;
+    next_ = nullptr;
+  }
+  if (ended_ || stopped() || endAtRepetition_ || song_->pattern == nullptr ||
+      (song_->loops != kInfiniteLoops && played_ >= song_->loops)) {
     ended_ = true;
     return false;
   }
-  if (song_.loops != kInfiniteLoops) ++played_;
+  if (song_->loops != kInfiniteLoops) ++played_;
   repetitionMoment_ = nextMoment();
   started_ = true;
-  enter(song_.pattern);
+  enter(song_->pattern);
   return true;
 }
 
@@ -68,7 +72,7 @@ bool SongPlayer::advance(uint64_t horizon) {
     }
     if (stack_.empty()) {
       if (ended_) return false;
-      if (started_ && song_.loops == kInfiniteLoops && nextMoment() == repetitionMoment_) {
+      if (started_ && song_->loops == kInfiniteLoops && nextMoment() == repetitionMoment_) {
         waitForNextBuffer();
       }
       if (nextMoment() >= horizon) return true;

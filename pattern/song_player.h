@@ -52,6 +52,12 @@ class SongPlayer {
   uint64_t nextMoment() const;
   uint32_t index() const { return index_; }
 
+  // From the next repetition on, play song instead (its loop count counts on
+  // from the repetitions played so far), or end there.
+  void replaceAtRepetition(const Song* song) { next_ = song; }
+  void endAtRepetition() { endAtRepetition_ = true; }
+  const Song* song() const { return song_; }
+
   // For the pattern kinds, from their step().
   void enter(const PatternObject* node) { stack_.push_back(Frame{node, 0}); }
   void leave() { stack_.pop_back(); }
@@ -70,7 +76,9 @@ class SongPlayer {
   bool beginRepetition();
   void waitForNextBuffer();
 
-  const Song& song_;
+  const Song* song_;
+  const Song* next_ = nullptr;
+  bool endAtRepetition_ = false;
   const uint32_t index_;
   PlayContext& context_;
   PlayReport* const report_;

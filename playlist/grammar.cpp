@@ -55,6 +55,7 @@ std::unique_ptr<Song> combinePattern(const std::shared_ptr<const BalancedText>& 
                                      TextPiece name, TextPiece& body, int32_t& loops,
                                      int16_t& angle, uint8_t& distance) {
   auto song = std::make_unique<Song>(text);
+  song->body = body;
   stripParentheses(body);
   std::vector<std::vector<TextPiece>> entries;
   if (!devideDevide(*text, body, ';', '=', entries)) {

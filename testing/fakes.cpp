@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -29,11 +30,19 @@ std::vector<FakeMixer::Note> FakeMixer::notes() const {
 }
 
 bool FakeClock::waitUntil(uint64_t frame, const std::atomic<bool>& stop) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (frame > limit_ && !stop.load()) moved_.wait_for(lock, std::chrono::milliseconds(10));
   if (stop.load()) return false;
   uint64_t now = now_.load();
   while (now < frame && !now_.compare_exchange_weak(now, frame)) {
   }
   return true;
+}
+
+void FakeClock::setLimit(uint64_t frame) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  limit_ = frame;
+  moved_.notify_all();
 }
 
 StdoutCapture::StdoutCapture() {

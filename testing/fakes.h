@@ -6,6 +6,7 @@
 // clock on simulated time, and a capture of standard output.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -48,14 +49,20 @@ class FakeMixer : public Mixer {
   std::vector<Note> notes_;
 };
 
-// Waiting takes no time: now() jumps to the frame waited for.
+// Waiting takes no time: now() jumps to the frame waited for, as far as
+// the limit, where waiting blocks until the test moves the limit on (or the
+// stop flag rises).
 class FakeClock : public Clock {
  public:
   uint64_t now() const override { return now_.load(); }
   bool waitUntil(uint64_t frame, const std::atomic<bool>& stop) override;
+  void setLimit(uint64_t frame);
 
  private:
   std::atomic<uint64_t> now_{0};
+  std::mutex mutex_;
+  std::condition_variable moved_;
+  uint64_t limit_ = UINT64_MAX;
 };
 
 // Everything written to standard output while it lives.

@@ -5,12 +5,14 @@
 # of each fuzzer. A sanitizer or fuzz stage whose binaries are the same as at
 # its last pass here is not run again (VELUMORA_RETEST=1 runs it anyway);
 # a fresh clone runs everything. VELUMORA_SANITIZERS=0 skips those stages.
+# Last, the Debian package is built, installed into a temporary root and run.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 cd "$here"
 . tools/ensure-packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev valgrind \
-  alsa-utils flac pulseaudio pulseaudio-utils libsdl1.2-compat clang libclang-rt-14-dev
+  alsa-utils flac pulseaudio pulseaudio-utils libsdl1.2-compat clang libclang-rt-14-dev \
+  mandoc dpkg-dev debhelper
 jobs="$(nproc)"
 
 build() {  # build DIR [cmake options...]
@@ -45,7 +47,7 @@ quiet_ctest() {  # DIR: runs its tests, shows everything only when one fails
 
 echo "== tests =="
 build build -DVELUMORA_BENCHMARKS=ON
-(cd build && ctest --output-on-failure -j"$jobs")
+(cd build && ctest --output-on-failure -j"$jobs" -LE deb)
 
 if [ "${VELUMORA_SANITIZERS:-1}" != 0 ]; then
   echo "== address and undefined-behaviour sanitizers =="
@@ -67,3 +69,6 @@ if [ "${VELUMORA_SANITIZERS:-1}" != 0 ]; then
   fi
   rm -f "$fuzz_log"
 fi
+
+echo "== Debian package =="
+(cd build && ctest --output-on-failure -L deb)

@@ -1,6 +1,6 @@
 # Sourced by play.sh and test.sh: installs the Debian packages given as
 # arguments when any of them is missing, as root or through sudo, and does
-# nothing when all are there.
+# nothing when all are there. What it installs is told on standard error.
 ensure_packages() {
   local missing=()
   local package
@@ -17,10 +17,11 @@ ensure_packages() {
     }
     sudo=(sudo)
   fi
-  echo "installing: ${missing[*]}"
+  echo "installing ${missing[*]} (apt-get)..." >&2
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
 }
 
-BUILD_PACKAGES=(g++ make cmake pkg-config libsdl1.2-dev libsdl-mixer1.2-dev)
+# What building needs; debian/control's Build-Depends lists the same.
+BUILD_PACKAGES=(g++ make cmake pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libsoxr-dev)

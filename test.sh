@@ -7,9 +7,10 @@ cd "$here"
 . tools/ensure-packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev valgrind
 # Real sample files and the tools that encode others, a sound server, and
-# sdl12-compat, for the end-to-end tests.
+# sdl12-compat, for the end-to-end tests; libsndfile's sndfile-info reads
+# back an RF64 header.
 ensure_packages alsa-utils sound-theme-freedesktop flac lame pulseaudio pulseaudio-utils \
-  libsdl1.2-compat
+  libsdl1.2-compat sndfile-programs
 jobs="$(nproc)"
 
 build() {  # build DIR [cmake options...]

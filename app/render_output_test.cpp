@@ -18,7 +18,7 @@ namespace {
 using testkit::TempDir;
 
 const std::string kBytes = "RIFF and then some frames";
-const char kProtected[] = "it is the playlist or one of its samples";
+const std::string kProtected = "it is the playlist or one of its samples";
 
 std::string slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -32,7 +32,7 @@ struct TargetCase {
   const char* name;
   const char* setup;   // shell, in the directory that holds playlist.txt and rain.wav
   const char* target;  // relative to it, or absolute
-  std::string error;   // from open, write or finish; empty when all succeed
+  std::string error;   // "step: reason" of the failing step; empty when all succeed
   const char* check;   // shell, after finish; "bytes" holds what was written
   bool finish = true;  // or discard
 };
@@ -52,11 +52,16 @@ TEST_P(Targets, GoWhereTheyShould) {
               RenderOutput::fileId(dir.file("rain.wav"), ids[1], error));
   const mode_t mask = umask(027);
   RenderOutput out;
-  const bool done = out.open(c.target[0] == '/' ? c.target : dir.file(c.target), ids, error) &&
-                    out.write(kBytes.data(), kBytes.size(), error) &&
-                    (c.finish ? out.finish(error) : (out.discard(), true));
+  std::string failure;  // the step that failed, and why
+  if (!out.open(c.target[0] == '/' ? c.target : dir.file(c.target), ids, error)) {
+    failure = "open: " + error;
+  } else if (!out.write(kBytes.data(), kBytes.size(), error)) {
+    failure = "write: " + error;
+  } else if (c.finish ? !out.finish(error) : (out.discard(), false)) {
+    failure = "finish: " + error;
+  }
   umask(mask);
-  EXPECT_EQ(done ? "" : error, c.error);
+  EXPECT_EQ(failure, c.error);
   EXPECT_EQ(slurp(dir.file("playlist.txt")) + slurp(dir.file("rain.wav")), "songrain");
   EXPECT_EQ(sh(dir, "test -z \"$(find . -name '*.partial-*')\" && " + std::string(c.check)), 0);
 }
@@ -76,20 +81,23 @@ INSTANTIATE_TEST_SUITE_P(
                    "test -L link && test $(stat -c %a r) = 604 && cmp bytes r"},
         TargetCase{"DanglingLinkChain", "mkdir d && ln -s d/new b && ln -s b link", "link", "",
                    "test -L link && test -L b && cmp bytes d/new"},
-        TargetCase{"Fifo", "mkfifo p && { cat p > got & }", "p", "",
+        TargetCase{"Fifo", "mkfifo p && { timeout 10 cat p > got 2>/dev/null & }", "p", "",
                    "test -p p && timeout 5 sh -c 'until cmp -s bytes got; do sleep 0.01; done'"},
         TargetCase{"DevNull", "true", "/dev/null", "", "test -c /dev/null"},
-        TargetCase{"DevFull", "true", "/dev/full", "No space left on device", "test -c /dev/full"},
-        TargetCase{"Directory", "mkdir d", "d", "Is a directory", "test -d d"},
-        TargetCase{"MissingDirectory", "true", "no/f", "No such file or directory", "true"},
+        TargetCase{"DevFull", "true", "/dev/full", "write: No space left on device",
+                   "test -c /dev/full"},
+        TargetCase{"Directory", "mkdir d", "d", "open: Is a directory", "test -d d"},
+        TargetCase{"MissingDirectory", "true", "no/f", "open: No such file or directory", "true"},
         TargetCase{"BlockDevice", "mknod b b 7 0", "b",
-                   "it is a block device, which is never written to", "test -b b"},
+                   "open: it is a block device, which is never written to", "test -b b"},
         TargetCase{"Socket",
                    "python3 -c \"import socket; socket.socket(socket.AF_UNIX).bind('s')\"", "s",
-                   "it is a socket, which cannot be opened", "test -S s"},
-        TargetCase{"Playlist", "true", "playlist.txt", kProtected, "true"},
-        TargetCase{"SampleThroughALink", "ln -s rain.wav link", "link", kProtected, "test -L link"},
-        TargetCase{"SampleThroughAHardLink", "ln rain.wav hard", "hard", kProtected, "true"}),
+                   "open: it is a socket, which cannot be opened", "test -S s"},
+        TargetCase{"Playlist", "true", "playlist.txt", "open: " + kProtected, "true"},
+        TargetCase{"SampleThroughALink", "ln -s rain.wav link", "link", "open: " + kProtected,
+                   "test -L link"},
+        TargetCase{"SampleThroughAHardLink", "ln rain.wav hard", "hard", "open: " + kProtected,
+                   "true"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RenderOutput, ReportsALeavingReaderAndWritesToStandardOutput) {
@@ -100,6 +108,8 @@ TEST(RenderOutput, ReportsALeavingReaderAndWritesToStandardOutput) {
   std::thread leaver([&] { close(open(dir.file("p").c_str(), O_RDONLY)); });
   RenderOutput left;
   ASSERT_TRUE(left.open(dir.file("p"), {}, error)) << error;
+  EXPECT_EQ(left.temporaryPath(), "");
+  if (!left.temporaryPath().empty()) close(open(dir.file("p").c_str(), O_WRONLY));  // free it
   leaver.join();
   EXPECT_FALSE(left.write(kBytes.data(), kBytes.size(), error));
   EXPECT_EQ(error, "Broken pipe");

@@ -75,10 +75,15 @@ class Progress {
     const int filled =
         std::min(width, static_cast<int>(width * rendered / static_cast<double>(total_)));
     const std::string bar = std::string(filled, '#') + std::string(width - filled, '.');
-    std::fprintf(stderr, "\r[%s] %s of %s  %.0fx real time%s", bar.c_str(),
-                 clockText(static_cast<uint64_t>(rendered)).c_str(), clockText(total_).c_str(),
-                 wall > 0 ? rendered / wall : 0.0, last ? "\n" : "");
-    std::fflush(stderr);
+    char line[160];
+    std::snprintf(line, sizeof line, "[%s] %s of %s  %.0fx real time", bar.c_str(),
+                  clockText(static_cast<uint64_t>(rendered)).c_str(), clockText(total_).c_str(),
+                  wall > 0 ? rendered / wall : 0.0);
+    showStatus(line);
+    if (last) {
+      showStatus("");
+      std::fprintf(stderr, "%s\n", line);
+    }
   }
 
  private:
@@ -91,7 +96,7 @@ class Progress {
 // hands each mixed buffer to the output.
 class Render : public MixHook {
  public:
-  Render(Session& session, SdlMixer& mixer, RenderOutput& out, uint64_t totalFrames, Fades fades)
+  Render(Session& session, SdlMixer& mixer, WavWriter& out, uint64_t totalFrames, Fades fades)
       : session_(session),
         mixer_(mixer),
         fades_(fades),
@@ -104,7 +109,7 @@ class Render : public MixHook {
     try {
       render(stream, bytes, framesMixed);
     } catch (const std::bad_alloc&) {
-      printLine("out of memory");
+      error_ = "out of memory";
       end(false);
     }
   }
@@ -159,6 +164,9 @@ class Render : public MixHook {
     return written_;
   }
 
+  // Why the render stopped, when it failed; read after wait().
+  const std::string& error() const { return error_; }
+
   std::atomic<bool> interrupt{false};
   std::atomic<uint64_t> renderedFrames{0};
 
@@ -185,7 +193,7 @@ class Render : public MixHook {
   static constexpr std::size_t kWriteBytes = 1 << 20;
 
   bool flush() {
-    const bool written = out_.write(pending_.data(), pending_.size());
+    const bool written = out_.writeLittleEndian(pending_.data(), pending_.size() / 4, error_);
     pending_.clear();
     return written;
   }
@@ -209,12 +217,13 @@ class Render : public MixHook {
   Session& session_;
   SdlMixer& mixer_;
   const Fades fades_;
-  RenderOutput& out_;
+  WavWriter& out_;
   const uint64_t totalFrames_;
   PlayReport report_;
   std::vector<std::unique_ptr<SongPlayer>> players_;
   std::priority_queue<Due, std::vector<Due>, std::greater<Due>> due_;
   std::vector<uint8_t> pending_;
+  std::string error_;
   uint64_t rendered_ = 0;
   bool started_ = false;
   bool done_ = false;
@@ -227,8 +236,9 @@ class Render : public MixHook {
 // The playlist and every sample it loaded: a render must not overwrite them.
 std::vector<FileId> protectedFiles(const std::string& playlist, const SampleCache& samples) {
   std::vector<FileId> files;
-  struct stat info;
-  if (stat(playlist.c_str(), &info) == 0) files.push_back(FileId{info.st_dev, info.st_ino});
+  FileId id;
+  std::string ignored;
+  if (RenderOutput::fileId(playlist, id, ignored)) files.push_back(id);
   samples.forEachFile([&](const std::string&, dev_t device, ino_t inode) {
     files.push_back(FileId{device, inode});
   });
@@ -264,6 +274,8 @@ int runRender(int argc, char** argv) {
   const std::string playlist = line.positional()[0];
   const std::string output = line.positional()[1];
 
+  // The WAV itself may go to standard output; the words then go beside it.
+  if (output == "-") sendConsoleToStandardError();
   installSignalHandlers();
   printLine("Velumora ver 1.0.1");
   auto owned = std::make_unique<SdlMixer>(SdlMixer::Device::kFlatOut);
@@ -279,10 +291,17 @@ int runRender(int argc, char** argv) {
   printLine("done");
   const int rate = mixer.rate();
   const uint64_t totalFrames = seconds * static_cast<uint64_t>(rate);
-  RenderOutput out;
+  RenderOutput file;
   std::string error;
-  if (!out.open(output, protectedFiles(playlist, session.samples()), error) ||
-      !out.write(wavHeader(rate, 2, totalFrames * 4).data(), 44)) {
+  if (!file.open(output, protectedFiles(playlist, session.samples()), error)) {
+    printLine("Unable to write file \"" + output + "\" : " + error);
+    session.shutdown();
+    return kExitFailed;
+  }
+  WavWriter out(rate, 2, totalFrames, [&](const void* data, std::size_t bytes, std::string& why) {
+    return file.write(data, bytes, why);
+  });
+  if (!out.begin(error)) {
     printLine("Unable to write file \"" + output + "\" : " + error);
     session.shutdown();
     return kExitFailed;
@@ -299,13 +318,13 @@ int runRender(int argc, char** argv) {
   const bool interrupted = render.interrupt.load();
   session.shutdown([&] { render.endSongs(); });
   if (interrupted) {
-    out.discard();
+    file.discard();
     printLine("interrupted: \"" + output + "\" not written");
     return kExitInterrupted;
   }
-  if (!written || !out.finish(error)) {
-    if (error.empty()) error = std::strerror(errno);
-    out.discard();
+  if (!written || !out.complete(error) || !file.finish(error)) {
+    if (!written) error = render.error();
+    file.discard();
     printLine("Unable to write file \"" + output + "\" : " + error);
     return kExitFailed;
   }

@@ -88,14 +88,18 @@ TEST(Session, ReloadKeepsUnchangedSongsAndSwitchesChangedOnesAtTheirRepetitions)
   auto clock = std::make_unique<testkit::FakeClock>();
   FakeMixer& heard = *mixer;
   testkit::FakeClock& time = *clock;
-  time.setLimit(5 * 22050);
+  // The clock stands still until both players have started, so they share
+  // their origin.
+  time.setLimit(0);
   Session session(std::move(mixer), std::move(clock), 7);
   std::string text;
   {
     testkit::StdoutCapture out;
     ASSERT_TRUE(session.initialize("p.txt"));
     session.startPlayers(false);
-    // Until both songs have played a few notes (the players share the clock).
+    while (time.waiting() < 2) std::this_thread::yield();
+    time.setLimit(5 * 22050);
+    // Until both songs have played a few notes.
     const auto count = [&](uint32_t song, const char* file) {
       int n = 0;
       for (const auto& note : heard.notes()) n += note.song == song && note.file == file;

@@ -2,18 +2,33 @@
 
 #include <atomic>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 namespace {
 
 std::atomic<bool> failed{false};
+std::FILE* stream = stdout;
+std::mutex statusLock;
+std::string status;  // what the progress line shows; guarded by statusLock
+std::atomic<bool> statusShown{false};
 
 void writeOut(std::string_view text, bool flush) {
   if (failed.load(std::memory_order_relaxed)) return;
-  const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-  if (!written || (flush && std::fflush(stdout) != 0)) {
+  std::unique_lock<std::mutex> lock(statusLock, std::defer_lock);
+  if (statusShown.load()) {
+    lock.lock();
+    std::fputs("\r\033[K", stderr);
+  }
+  const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+  if (!written || (flush && std::fflush(stream) != 0)) {
     failed.store(true, std::memory_order_relaxed);
-    std::clearerr(stdout);
+    std::clearerr(stream);
+  }
+  if (lock.owns_lock() && !status.empty()) {
+    std::fflush(stream);
+    std::fputs(status.c_str(), stderr);
+    std::fflush(stderr);
   }
 }
 
@@ -30,3 +45,14 @@ void printLine(std::string_view text) {
 void printText(std::string_view text) { writeOut(text, true); }
 
 bool consoleFailed() { return failed.load(std::memory_order_relaxed); }
+
+void sendConsoleToStandardError() { stream = stderr; }
+
+void showStatus(std::string_view text) {
+  std::lock_guard<std::mutex> lock(statusLock);
+  std::fputs("\r\033[K", stderr);
+  status.assign(text);
+  statusShown.store(!status.empty());
+  std::fputs(status.c_str(), stderr);
+  std::fflush(stderr);
+}

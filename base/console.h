@@ -1,7 +1,8 @@
 #ifndef VELUMORA_BASE_CONSOLE_H_
 #define VELUMORA_BASE_CONSOLE_H_
 
-// Every message of the programs goes to standard output through these calls.
+// Every message of the programs goes to standard output (or, for a program
+// whose standard output carries data, standard error) through these calls.
 // Each call writes its whole text with one stdio call, which locks the
 // stream, so lines written by different threads never tear. Once standard
 // output is gone (a closed pipe, a full disk), further text is dropped and
@@ -19,5 +20,14 @@ void printText(std::string_view text);
 
 // True once a write to standard output has failed.
 bool consoleFailed();
+
+// A line of progress on standard error, redrawn in place (empty: none). A
+// message printed while it shows is written above it, so the two never
+// share a line.
+void showStatus(std::string_view status);
+
+// From now on, messages go to standard error: for a program whose standard
+// output carries data. Call before any thread prints.
+void sendConsoleToStandardError();
 
 #endif  // VELUMORA_BASE_CONSOLE_H_

@@ -31,12 +31,19 @@ std::vector<FakeMixer::Note> FakeMixer::notes() const {
 
 bool FakeClock::waitUntil(uint64_t frame, const std::atomic<bool>& stop) {
   std::unique_lock<std::mutex> lock(mutex_);
+  ++waiting_;
   while (frame > limit_ && !stop.load()) moved_.wait_for(lock, std::chrono::milliseconds(10));
+  --waiting_;
   if (stop.load()) return false;
   uint64_t now = now_.load();
   while (now < frame && !now_.compare_exchange_weak(now, frame)) {
   }
   return true;
+}
+
+int FakeClock::waiting() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return waiting_;
 }
 
 void FakeClock::setLimit(uint64_t frame) {

@@ -57,12 +57,15 @@ class FakeClock : public Clock {
   uint64_t now() const override { return now_.load(); }
   bool waitUntil(uint64_t frame, const std::atomic<bool>& stop) override;
   void setLimit(uint64_t frame);
+  // How many threads wait at the limit.
+  int waiting();
 
  private:
   std::atomic<uint64_t> now_{0};
   std::mutex mutex_;
   std::condition_variable moved_;
   uint64_t limit_ = UINT64_MAX;
+  int waiting_ = 0;
 };
 
 // Everything written to standard output while it lives.

@@ -5,19 +5,11 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "audio/wav_writer.h"
+
 namespace testkit {
 
 namespace {
-
-void put16(std::string& out, uint16_t value) {
-  out += static_cast<char>(value & 0xff);
-  out += static_cast<char>(value >> 8);
-}
-
-void put32(std::string& out, uint32_t value) {
-  put16(out, static_cast<uint16_t>(value & 0xffff));
-  put16(out, static_cast<uint16_t>(value >> 16));
-}
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -25,35 +17,17 @@ constexpr double kPi = 3.14159265358979323846;
 
 bool writeToneWav(const std::string& path, const Tone& tone) {
   if (tone.rate <= 0 || tone.channels <= 0 || tone.seconds < 0) return false;
-  const uint32_t frames = static_cast<uint32_t>(std::lround(tone.seconds * tone.rate));
-  const uint32_t blockAlign = 2u * static_cast<uint32_t>(tone.channels);
-  const uint32_t dataBytes = frames * blockAlign;
-
-  std::string out;
-  out.reserve(44 + dataBytes);
-  out += "RIFF";
-  put32(out, 36 + dataBytes);
-  out += "WAVEfmt ";
-  put32(out, 16);
-  put16(out, 1);  // PCM
-  put16(out, static_cast<uint16_t>(tone.channels));
-  put32(out, static_cast<uint32_t>(tone.rate));
-  put32(out, static_cast<uint32_t>(tone.rate) * blockAlign);
-  put16(out, static_cast<uint16_t>(blockAlign));
-  put16(out, 16);
-  out += "data";
-  put32(out, dataBytes);
+  const auto frames = static_cast<uint32_t>(std::lround(tone.seconds * tone.rate));
   const double scale = std::clamp(tone.amplitude, 0.0, 1.0) * 32767.0;
+  std::vector<int16_t> samples;
+  samples.reserve(static_cast<std::size_t>(frames) * static_cast<std::size_t>(tone.channels));
   for (uint32_t i = 0; i < frames; ++i) {
     const double value = scale * std::sin(2.0 * kPi * tone.frequency * i / tone.rate);
-    const uint16_t sample = static_cast<uint16_t>(static_cast<int16_t>(std::lround(value)));
-    for (int c = 0; c < tone.channels; ++c) put16(out, sample);
+    samples.insert(samples.end(), static_cast<std::size_t>(tone.channels),
+                   static_cast<int16_t>(std::lround(value)));
   }
-
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(out.data(), static_cast<std::streamsize>(out.size()));
-  file.close();
-  return static_cast<bool>(file);
+  std::string error;
+  return WavWriter::writeFile(path, tone.rate, tone.channels, samples, error);
 }
 
 bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture,

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/wav_writer.h"
+
 namespace {
 
 constexpr int kRate = 22050;
@@ -226,35 +228,14 @@ Signal drop(double startHz, double endHz) {
   return s;
 }
 
-bool writeWav(const std::string& path, const Signal& s) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  std::vector<unsigned char> bytes;
-  auto put = [&bytes](uint32_t value, int size) {
-    for (int i = 0; i < size; ++i) bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
-  };
-  auto tag = [&bytes](const char* text) { bytes.insert(bytes.end(), text, text + 4); };
-  const uint32_t dataBytes = static_cast<uint32_t>(s.size() * 2);
-  tag("RIFF");
-  put(36 + dataBytes, 4);
-  tag("WAVE");
-  tag("fmt ");
-  put(16, 4);
-  put(1, 2);  // PCM
-  put(1, 2);  // mono
-  put(kRate, 4);
-  put(kRate * 2, 4);
-  put(2, 2);
-  put(16, 2);
-  tag("data");
-  put(dataBytes, 4);
+bool writeWav(const std::string& path, const Signal& s, std::string& error) {
+  std::vector<int16_t> samples;
+  samples.reserve(s.size());
   for (double v : s) {
     const double clamped = std::max(-1.0, std::min(1.0, v));
-    const auto sample = static_cast<int16_t>(std::lround(clamped * 32767.0));
-    put(static_cast<uint16_t>(sample), 2);
+    samples.push_back(static_cast<int16_t>(std::lround(clamped * 32767.0)));
   }
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && ok;
+  return WavWriter::writeFile(path, kRate, 1, samples, error);
 }
 
 }  // namespace
@@ -281,8 +262,9 @@ int main(int argc, char** argv) {
   };
   for (const Named& sample : samples) {
     const std::string path = dir + "/" + sample.name;
-    if (!writeWav(path, sample.signal)) {
-      std::fprintf(stderr, "demo_samples: cannot write %s\n", path.c_str());
+    std::string error;
+    if (!writeWav(path, sample.signal, error)) {
+      std::fprintf(stderr, "demo_samples: cannot write %s: %s\n", path.c_str(), error.c_str());
       return 1;
     }
   }

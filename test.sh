@@ -9,7 +9,7 @@ ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev 
 # Real sample files and the tools that encode others, a sound server, and
 # sdl12-compat, for the end-to-end tests.
 ensure_packages alsa-utils sound-theme-freedesktop flac lame pulseaudio pulseaudio-utils \
-  libsdl1.2-compat
+  libsdl1.2-compat sox vorbis-tools
 jobs="$(nproc)"
 
 build() {  # build DIR [cmake options...]

@@ -23,4 +23,5 @@ ensure_packages() {
     "${missing[@]}" >/dev/null
 }
 
-BUILD_PACKAGES=(g++ make cmake pkg-config libsdl1.2-dev libsdl-mixer1.2-dev)
+BUILD_PACKAGES=(g++ make cmake pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libsoxr-dev libvorbis-dev
+  libflac-dev)

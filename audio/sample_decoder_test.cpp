@@ -120,33 +120,24 @@ TEST_P(SampleDecoderTone, KeepsPitchAndLength) {
 }
 
 std::vector<ToneCase> toneCases() {
-  std::vector<ToneCase> cases;
-  static const char* names[] = {"Wav8000",  "Wav11025", "Wav16000", "Wav22050",
-                                "Wav32000", "Wav44100", "Wav48000", "Wav96000"};
-  static const int rates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000, 96000};
-  static std::vector<std::string> keep;
-  for (int i = 0; i < 8; ++i)
-    for (int channels = 1; channels <= 2; ++channels) {
-      keep.push_back(std::string(names[i]) + (channels == 1 ? "Mono" : "Stereo"));
-      cases.push_back({nullptr, Encoder::kWav, "wav", rates[i], channels});
-    }
-  for (std::size_t i = 0; i < cases.size(); ++i) cases[i].name = keep[i].c_str();
-  const ToneCase others[] = {
-      {"Aiff16000Mono", Encoder::kSox, "aiff", 16000, 1},
-      {"Aiff48000Stereo", Encoder::kSox, "aiff", 48000, 2},
-      {"Voc8Bit11025Mono", Encoder::kSox8Bit, "voc", 11025, 1},  // time constant blocks
-      {"Voc16Bit32000Mono", Encoder::kSox, "voc", 32000, 1},     // blocks with a rate in Hz
-      {"Voc16Bit44100Stereo", Encoder::kSox, "voc", 44100, 2},
-      {"Flac48000Stereo", Encoder::kFlac, "flac", 48000, 2},
-      {"Flac8000Stereo", Encoder::kFlac, "flac", 8000, 2},
-      {"Ogg44100Mono", Encoder::kOggenc, "ogg", 44100, 1},
-      {"Ogg32000Stereo", Encoder::kOggenc, "ogg", 32000, 2}};
-  cases.insert(cases.end(), std::begin(others), std::end(others));
+  std::vector<ToneCase> cases = {
+      {"Aiff", Encoder::kSox, "aiff", 16000, 1},       {"Aiff", Encoder::kSox, "aiff", 48000, 2},
+      {"Voc8Bit", Encoder::kSox8Bit, "voc", 11025, 1},  // time constant blocks
+      {"Voc16Bit", Encoder::kSox, "voc", 32000, 1},     // blocks with a rate in Hz
+      {"Voc16Bit", Encoder::kSox, "voc", 44100, 2},    {"Flac", Encoder::kFlac, "flac", 48000, 2},
+      {"Flac", Encoder::kFlac, "flac", 8000, 2},       {"Ogg", Encoder::kOggenc, "ogg", 44100, 1},
+      {"Ogg", Encoder::kOggenc, "ogg", 32000, 2}};
+  for (int rate : {8000, 11025, 16000, 22050, 32000, 44100, 48000, 96000})
+    for (int channels : {1, 2}) cases.push_back({"Wav", Encoder::kWav, "wav", rate, channels});
   return cases;
 }
 
 INSTANTIATE_TEST_SUITE_P(SampleDecoder, SampleDecoderTone, ::testing::ValuesIn(toneCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) {
+                           const ToneCase& c = info.param;
+                           return c.name + std::to_string(c.rate) +
+                                  (c.channels == 1 ? "Mono" : "Stereo");
+                         });
 
 // ---------------------------------------------------------------------------
 // Files that crash, hang or overrun SDL or SDL_mixer, or that they refuse.
@@ -167,6 +158,10 @@ std::string voc(const std::string& blocks) {
   return std::string("Creative Voice File\x1a", 20) + le(26, 2) + le(0x010a, 2) + le(0x1129, 2) +
          blocks;
 }
+// FORM, AIFF and a COMM chunk: mono, 100 frames of 16 bits at 22050 Hz.
+const std::string kAiffHead = "FORM" + std::string("\0\0\0\x1e", 4) + "AIFFCOMM" +
+                              std::string("\0\0\0\x12\0\x01\0\0\0\x64\0\x10\x40\x0d\xac\x44", 16) +
+                              std::string(6, '\0');
 const std::string kVocSound = std::string("\xd3\x00", 2) + std::string(100, '\x90');  // 22222 Hz
 
 struct HostileCase {
@@ -229,7 +224,6 @@ const HostileCase kHostileCases[] = {
     {"WavRate22579200", file(craftedWav(22579200, 1)),
      "sample rate 22579200 Hz is outside 1000 to 384000 Hz"},
     {"WavNoChannels", file(craftedWav(22050, 0)), "0 channels; SDL converts only 1, 2, 4 or 6"},
-    {"WavThreeChannels", file(craftedWav(22050, 3)), "3 channels; SDL converts only 1, 2, 4 or 6"},
     {"WavClaimsFourGigabytes",
      file("RIFF" + le(36, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(22050, 4) +
           le(44100, 4) + le(2, 2) + le(16, 2) + "data" + le(0xfffffff0u, 4) + std::string(400, 'x')),
@@ -253,10 +247,11 @@ const HostileCase kHostileCases[] = {
      file(voc(vocBlock(3, le(1000, 2) + "\xd3") + vocBlock(1, kVocSound))),
      "VOC sound does not start with a data block"},
     // Classic SDL loops for ever looking for the SSND chunk.
-    {"AiffWithoutSoundChunk",
-     file("FORM" + std::string("\0\0\0\x1e", 4) + "AIFFCOMM" + std::string("\0\0\0\x12\0\x01", 6) +
-          std::string("\0\0\0\x64\0\x10\x40\x0d\xac\x44", 10) + std::string(6, '\0')),
-     "Bad AIFF (no SSND chunk)"},
+    {"AiffWithoutSoundChunk", file(kAiffHead), "Bad AIFF (no SSND chunk)"},
+    // COMM declares 100 frames; SDL_mixer refused the file for the 50 it lacks.
+    {"AiffShorterThanDeclared",
+     file(kAiffHead + "SSND" + std::string("\0\0\0\x6c", 4) + std::string(108, '\0')), "", 50,
+     50},
     // STREAMINFO claiming fewer samples than the stream holds overran SDL_mixer's buffer.
     {"FlacLongerThanStreamInfo", flacWithTotal(1000), "", 22050, 22050},
     {"FlacWithoutSampleCount", flacWithTotal(0), "", 22050, 22050},

@@ -36,8 +36,10 @@ constexpr const char* kNoFile = "Mix_LoadWAV_RW with NULL src";
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return fail(error, kNoFile);
-  const std::unique_ptr<const int, void (*)(const int*)> closer(&fd,
-                                                                [](const int* f) { close(*f); });
+  struct Closer {
+    int fd;
+    ~Closer() { close(fd); }
+  } closer{fd};
   struct stat info {};
   if (fstat(fd, &info) != 0) return fail(error, kNoFile);
   if (S_ISDIR(info.st_mode)) return fail(error, "Unrecognized sound file type");

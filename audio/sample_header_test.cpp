@@ -57,27 +57,29 @@ TEST_P(SampleHeaderTest, ReadsAndRelabels) {
 
 INSTANTIATE_TEST_SUITE_P(
     SampleHeader, SampleHeaderTest,
-    ::testing::Values(
-        HeaderCase{"WavDataPastTheEnd",
-                   "RIFF" + le(0, 4) + "WAVELIST" + le(2, 4) + "abfmt " + le(16, 4) + le(1, 2) +
-                       le(2, 2) + le(48000, 4) + le(192000, 4) + le(4, 2) + le(16, 2) + "data" +
-                       le(1000, 4) + std::string(42, 'x'),
-                   48000, 2, 10, 22050},
-        HeaderCase{"AiffCommDeclaresMore",
-                   "FORM" + be(0, 4) + "AIFFCOMM" + be(18, 4) + be(1, 2) + be(5000, 4) + be(16, 2) +
-                       kSane44100 + "SSND" + be(20, 4) + be(0, 8) + std::string(20, 'x'),
-                   44100, 1, 10, 22050},
-        HeaderCase{"Svx8000",
-                   "FORM" + be(0, 4) + "8SVXVHDR" + be(20, 4) + be(0, 12) + be(8000, 2) +
-                       std::string(6, '\0') + "BODY" + be(99, 4) + std::string(30, 'x'),
-                   8000, 1, 30, 22050},
-        HeaderCase{"VocTimeConstant",
-                   kVoc + "\x01" + le(2 + 50, 3) + "\xa5" + std::string(51, '\0'), 10989, 1, 50,
-                   22222},
-        HeaderCase{"VocRateAndContinuation",
-                   kVoc + "\x09" + le(12 + 40, 3) + le(44100, 4) + "\x10\x02" +
-                       std::string(46, '\0') + "\x02" + le(12, 3) + std::string(12, '\0'),
-                   44100, 2, 13, 22050}),
+    ::testing::Values(HeaderCase{"WavDataPastTheEnd",
+                                 "RIFF" + le(0, 4) + "WAVELIST" + le(2, 4) + "abfmt " + le(16, 4) +
+                                     le(1, 2) + le(2, 2) + le(48000, 4) + le(192000, 4) + le(4, 2) +
+                                     le(16, 2) + "data" + le(1000, 4) + std::string(42, 'x'),
+                                 48000, 2, 10, 22050},
+                      HeaderCase{"AiffCommDeclaresMore",
+                                 "FORM" + be(0, 4) + "AIFFCOMM" + be(18, 4) + be(1, 2) +
+                                     be(5000, 4) + be(16, 2) + kSane44100 + "SSND" + be(20, 4) +
+                                     std::string(8, '\0') + std::string(20, 'x'),
+                                 44100, 1, 10, 22050},
+                      HeaderCase{"Svx8000",
+                                 "FORM" + be(0, 4) + "8SVXVHDR" + be(20, 4) +
+                                     std::string(12, '\0') + be(8000, 2) + std::string(6, '\0') +
+                                     "BODY" + be(99, 4) + std::string(30, 'x'),
+                                 8000, 1, 30, 22050},
+                      HeaderCase{"VocTimeConstant",
+                                 kVoc + "\x01" + le(2 + 50, 3) + "\xa5" + std::string(51, '\0'),
+                                 10989, 1, 50, 22222},
+                      HeaderCase{"VocRateAndContinuation",
+                                 kVoc + "\x09" + le(12 + 40, 3) + le(44100, 4) + "\x10\x02" +
+                                     std::string(46, '\0') + "\x02" + le(12, 3) +
+                                     std::string(12, '\0'),
+                                 44100, 2, 13, 22050}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -12,7 +12,7 @@ cd "$here"
 . tools/ensure-packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev valgrind \
   alsa-utils flac pulseaudio pulseaudio-utils libsdl1.2-compat clang libclang-rt-14-dev \
-  mandoc dpkg-dev debhelper sndfile-programs
+  mandoc dpkg-dev debhelper sndfile-programs sox vorbis-tools
 jobs="$(nproc)"
 
 build() {  # build DIR [cmake options...]

@@ -208,7 +208,10 @@ bool resample(const std::vector<int16_t>& in, double inRate, int outRate, std::v
   if (outFrames * 4 > static_cast<double>(kMaxDecodedSampleBytes))
     return fail(error, "decoded sample would be larger than " + bytesLimit(kMaxDecodedSampleBytes));
   out.assign(static_cast<std::size_t>(outFrames) * 2, 0);
-  const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+  // No dither: its noise would differ from one run to the next, and one
+  // seed must give one render.
+  soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+  io.flags |= SOXR_NO_DITHER;
   const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
   std::size_t used = 0, made = 0;
   const soxr_error_t failure =

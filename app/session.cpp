@@ -3,6 +3,7 @@
 #include "app/players.h"
 #include "base/balanced_text.h"
 #include "base/console.h"
+#include "base/source_map.h"
 #include "playlist/grammar.h"
 #include "playlist/playlist_file.h"
 
@@ -14,26 +15,28 @@ Session::Session(std::unique_ptr<Mixer> mixer, std::unique_ptr<Clock> clock, uin
 
 Session::~Session() = default;
 
-bool Session::initialize(const std::string& path) {
+bool Session::initialize(const std::string& path, SourceMap* map, ProblemSink* sink) {
   // Memory runs out as a failed start-up, never as an abort.
   try {
-    return start(path);
+    return start(path, map, sink);
   } catch (const std::bad_alloc&) {
     printLine("out of memory");
     return false;
   }
 }
 
-bool Session::start(const std::string& path) {
+bool Session::start(const std::string& path, SourceMap* map, ProblemSink* sink) {
   std::string text;
-  if (!readWholeFile(path, text)) {
+  if (!readWholeFile(path, text, map)) {
     printLine("Unable to load file " + path);
     return false;
   }
-  cleanPlaylistText(text);
+  cleanPlaylistText(text, map != nullptr ? &map->origins() : nullptr);
   if (!mixer_->open()) return false;
-  const auto cleaned = std::make_shared<const BalancedText>(std::move(text));
-  if (!buildSongs(cleaned, samples_, songs_)) {
+  text_ = std::make_shared<const BalancedText>(std::move(text));
+  if (map != nullptr) map->attach(text_->text());
+  samples_.setPlaylist(path);
+  if (!buildSongs(text_, samples_, songs_, sink)) {
     printLine("Analyzing File String Failed");
     return false;
   }
@@ -56,6 +59,7 @@ void Session::shutdown(const std::function<void()>& endPlayers) {
   printLine("done.");
   printText("cleaning memory...");
   songs_.clear();
+  text_.reset();
   samples_.clear();
   printLine("done");
   mixer_->close();
@@ -68,6 +72,7 @@ void Session::release() {
   stop_.store(true, std::memory_order_release);
   mixer_->haltAll();
   songs_.clear();
+  text_.reset();
   samples_.clear();
   mixer_->close();
   mixer_->quit();

@@ -4,25 +4,56 @@
 
 #include "base/signals.h"
 
-std::shared_ptr<const Sample> SampleCache::load(const std::string& path, std::string& error) {
+namespace {
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+void SampleCache::setPlaylist(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  playlistDirectory_ = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  // The working directory under another name needs no second look.
+  struct stat directory;
+  struct stat working;
+  if (!playlistDirectory_.empty() && stat(playlistDirectory_.c_str(), &directory) == 0 &&
+      stat(".", &working) == 0 && sameFile(directory, working)) {
+    playlistDirectory_.clear();
+  }
+}
+
+std::shared_ptr<const Sample> SampleCache::load(const std::string& name, std::string& error,
+                                                std::vector<std::string>* tried) {
   // Loading a thousand samples takes seconds; a signal ends start-up at once.
   if (signalArrived(0)) {
     error = "start-up interrupted";
     return nullptr;
   }
-  const auto named = byName_.find(path);
+  const auto named = byName_.find(name);
   if (named != byName_.end()) return named->second;
+  // The working directory first, so that whatever is found there still is;
+  // with no file in either place, the name as it is gives the reason.
+  std::string path = name;
   struct stat info;
-  const bool identified = stat(path.c_str(), &info) == 0;
+  bool identified = stat(path.c_str(), &info) == 0;
+  if (tried != nullptr) tried->push_back(path);
+  if (!identified && !playlistDirectory_.empty() && !name.empty() && name[0] != '/') {
+    const std::string beside = playlistDirectory_ + name;
+    if (tried != nullptr) tried->push_back(beside);
+    identified = stat(beside.c_str(), &info) == 0;
+    if (identified) path = beside;
+  }
   if (identified) {
     const auto found = samples_.find({info.st_dev, info.st_ino});
-    if (found != samples_.end()) return byName_[path] = found->second;
+    if (found != samples_.end()) return byName_[name] = found->second;
   }
   std::shared_ptr<const Sample> sample;
   if (!mixer_.decode(path, sample, error)) return nullptr;
   if (identified) {
     samples_.emplace(std::make_pair(info.st_dev, info.st_ino), sample);
-    byName_.emplace(path, sample);
+    byName_.emplace(name, sample);
   }
   return sample;
 }

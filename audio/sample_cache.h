@@ -3,8 +3,11 @@
 
 // Every sample a run has loaded, by the file it is (device and inode), so
 // that each file is decoded once however many Notes name it and however its
-// name is spelt; a name met before is found without asking the file system. Samples are shared: they live while a Sound or the cache
-// holds them. Used on the main thread only.
+// name is spelt; a name met before is found without asking the file system.
+// A relative name is looked for in the working directory first and then in
+// the playlist's own directory, so a playlist finds the samples beside it
+// wherever it is started from. Samples are shared: they live while a Sound
+// or the cache holds them. Used on the main thread only.
 
 #include <sys/types.h>
 
@@ -13,6 +16,7 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "audio/mixer.h"
 
@@ -20,9 +24,18 @@ class SampleCache {
  public:
   explicit SampleCache(Mixer& mixer) : mixer_(mixer) {}
 
-  // The sample of the file at path, decoded on first use; null with the
-  // reason in error when it cannot be loaded.
-  std::shared_ptr<const Sample> load(const std::string& path, std::string& error);
+  // The directory of the playlist at path, where relative names are looked
+  // for when the working directory has no such file.
+  void setPlaylist(const std::string& path);
+
+  // The sample of the file that name is, decoded on first use; null with
+  // the reason in error when it cannot be loaded. tried, when given, gets
+  // the paths looked at.
+  std::shared_ptr<const Sample> load(const std::string& name, std::string& error,
+                                     std::vector<std::string>* tried = nullptr);
+
+  // Frames per second of the samples.
+  int rate() const { return mixer_.rate(); }
 
   // Forgets every sample; those still held by Sounds live on.
   void clear() {
@@ -37,6 +50,8 @@ class SampleCache {
 
  private:
   Mixer& mixer_;
+  // Empty when it is the working directory; else ends with "/".
+  std::string playlistDirectory_;
   std::map<std::pair<dev_t, ino_t>, std::shared_ptr<const Sample>> samples_;
   std::unordered_map<std::string, std::shared_ptr<const Sample>> byName_;
 };

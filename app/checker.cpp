@@ -5,6 +5,7 @@
 #include <typeinfo>
 
 #include "app/command_line.h"
+#include "app/playlist_checker.h"
 #include "app/session.h"
 #include "audio/sdl_mixer.h"
 #include "base/console.h"
@@ -19,11 +20,25 @@
 namespace {
 
 const CommandLine::Usage kUsage = {
-    "velumora-check", "PLAYLIST",
-    "Reads PLAYLIST and loads its samples as velumora would, and prints every song as a tree.\n"
+    "velumora-check", "[--strict] PLAYLIST",
+    "Reads PLAYLIST and loads its samples as velumora would, shows every problem at its line\n"
+    "and column, and prints every song as a tree.\n"
+    "  --strict     fail on warnings too\n"
     "  --help       show this help\n"
     "  --version    show the version\n"};
 
+// Deeper levels are indented no further; their lines tell their depth.
+constexpr int kIndentedLevels = 40;
+
+std::string indentFor(int depth) {
+  if (depth <= kIndentedLevels) return std::string(2 * static_cast<std::size_t>(depth), ' ');
+  return std::string(2 * kIndentedLevels, ' ') + "[" + std::to_string(depth) + "] ";
+}
+
+void writeDiagnostic(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
 
 std::string seconds(const Sound& sound, int rate) {
   if (sound.sample == nullptr || rate <= 0) return "?";
@@ -36,7 +51,7 @@ std::string seconds(const Sound& sound, int rate) {
 // One line per node, below the proxy that stands for it; a reference is
 // shown by its name and not followed, so the tree is finite.
 void describe(const PatternObject* node, int depth, int rate, std::string& out) {
-  const std::string indent(2 * static_cast<std::size_t>(depth), ' ');
+  const std::string indent = indentFor(depth);
   if (typeid(*node) == typeid(PatternObject)) {
     if (node->body == nullptr) {
       out += indent + "(not grown) \"" + std::string(node->text.text) + "\"\n";
@@ -88,6 +103,8 @@ std::string describeSong(const Song& song, int rate) {
 int runCheck(int argc, char** argv) {
   ensureStandardDescriptors();
   CommandLine line(kUsage);
+  bool strict = false;
+  line.flag("--strict", [&] { strict = true; });
   const int parsed = line.parse(argc, argv);
   if (parsed != CommandLine::kRun) return parsed;
   if (line.positional().size() != 1) return line.fail("one playlist, please");
@@ -96,8 +113,9 @@ int runCheck(int argc, char** argv) {
   // Samples are decoded for the format of the mixer as the live program
   // opens it, but nothing is played, so no sound device is needed.
   Session session(std::make_unique<SdlMixer>(SdlMixer::Device::kSilent), nullptr, 0);
+  PlaylistChecker checker(path, writeDiagnostic);
   printLine("checking " + path);
-  const bool ok = session.initialize(path);
+  const bool ok = checker.check(session, path);
   if (ok) {
     for (const auto& song : session.songs()) {
       printText(describeSong(*song, session.mixer().rate()));
@@ -105,6 +123,12 @@ int runCheck(int argc, char** argv) {
   }
   session.release();
   printLine(ok ? "the playlist would play" : "the playlist would not play");
-  if (consoleFailed()) return 1;
-  return ok ? 0 : 1;
+  if (consoleFailed() || !ok) return 1;
+  const std::size_t found = checker.errors() + checker.warnings();
+  if (strict && found > 0) {
+    writeDiagnostic("velumora-check: " + std::to_string(found) +
+                    " problem(s), failing as --strict asks\n");
+    return 1;
+  }
+  return 0;
 }

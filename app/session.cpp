@@ -3,6 +3,7 @@
 #include "app/players.h"
 #include "base/balanced_text.h"
 #include "base/console.h"
+#include "base/source_map.h"
 #include "pattern/note.h"
 #include "playlist/grammar.h"
 #include "playlist/playlist_file.h"
@@ -44,26 +45,29 @@ Session::Session(std::unique_ptr<Mixer> mixer, std::unique_ptr<Clock> clock, uin
 
 Session::~Session() = default;
 
-bool Session::initialize(const std::string& path) {
+bool Session::initialize(const std::string& path, SourceMap* map, ProblemSink* sink) {
   // Memory runs out as a failed start-up, never as an abort.
   try {
-    return start(path);
+    return start(path, map, sink);
   } catch (const std::bad_alloc&) {
     printLine("out of memory");
     return false;
   }
 }
 
-bool Session::start(const std::string& path) {
+bool Session::start(const std::string& path, SourceMap* map, ProblemSink* sink) {
   std::string text;
-  if (!readWholeFile(path, text)) {
+  if (!readWholeFile(path, text, map)) {
     printLine("Unable to load file " + path);
     return false;
   }
-  cleanPlaylistText(text);
+  cleanPlaylistText(text, map != nullptr ? &map->origins() : nullptr);
   if (!mixer_->open()) return false;
+  text_ = std::make_shared<const BalancedText>(std::move(text));
+  if (map != nullptr) map->attach(text_->text());
+  samples_.setPlaylist(path);
   std::vector<std::unique_ptr<Song>> built;
-  const bool ok = buildSongs(std::make_shared<const BalancedText>(std::move(text)), samples_, built);
+  const bool ok = buildSongs(text_, samples_, built, sink);
   for (auto& song : built) songs_.push_back(std::move(song));
   if (!ok) printLine("Analyzing File String Failed");
   return ok;
@@ -74,7 +78,8 @@ bool Session::build(const std::string& path, std::vector<std::shared_ptr<Song>>&
   if (!readWholeFile(path, text)) return false;
   cleanPlaylistText(text);
   std::vector<std::unique_ptr<Song>> built;
-  if (!buildSongs(std::make_shared<const BalancedText>(std::move(text)), samples_, built)) {
+  auto cleaned = std::make_shared<const BalancedText>(std::move(text));
+  if (!buildSongs(cleaned, samples_, built)) {
     return false;
   }
   for (auto& song : built) songs.push_back(std::move(song));
@@ -140,6 +145,7 @@ void Session::shutdown(const std::function<void()>& endPlayers) {
   printLine("done.");
   printText("cleaning memory...");
   songs_.clear();
+  text_.reset();
   samples_.clear();
   retired_.clear();
   printLine("done");
@@ -153,6 +159,7 @@ void Session::release() {
   stop_.store(true, std::memory_order_release);
   mixer_->haltAll();
   songs_.clear();
+  text_.reset();
   samples_.clear();
   retired_.clear();
   mixer_->close();

@@ -27,6 +27,10 @@
 #include "pattern/song_player.h"
 
 class Players;
+class ProblemSink;
+class SourceMap;
+class ProblemSink;
+class SourceMap;
 
 class Session {
  public:
@@ -34,10 +38,13 @@ class Session {
   Session(std::unique_ptr<Mixer> mixer, std::unique_ptr<Clock> clock, uint32_t seed);
   ~Session();
 
-  // Reads and cleans the playlist, opens the mixer and builds the songs.
-  // False, after its messages, when the program cannot run; whatever was
-  // opened is left to shutdown().
-  bool initialize(const std::string& path);
+  // Reads and cleans the playlist, opens the mixer and builds the songs;
+  // sample names are also looked for beside the playlist. False, after its
+  // messages, when the program cannot run; whatever was opened is left to
+  // shutdown(). The checker passes a map, which gets where each byte of the
+  // cleaned text came from, and a sink, which is told every problem and
+  // makes every song be tried (buildSongs()).
+  bool initialize(const std::string& path, SourceMap* map = nullptr, ProblemSink* sink = nullptr);
 
   // Starts one player thread per song; in the background, a starter thread
   // does it and this returns at once.
@@ -65,6 +72,8 @@ class Session {
   Mixer& mixer() { return *mixer_; }
   Clock* clock() { return clock_.get(); }
   const std::vector<std::shared_ptr<Song>>& songs() const { return songs_; }
+  // The cleaned playlist text once it is read; null before and after release().
+  const BalancedText* text() const { return text_.get(); }
   SampleCache& samples() { return samples_; }
   std::atomic<bool>& stopFlag() { return stop_; }
   PlayContext& playContext() { return context_; }
@@ -72,7 +81,7 @@ class Session {
   std::mutex& consoleLock() { return consoleLock_; }
 
  private:
-  bool start(const std::string& path);
+  bool start(const std::string& path, SourceMap* map, ProblemSink* sink);
   // Reads, cleans and builds; false after the messages.
   bool build(const std::string& path, std::vector<std::shared_ptr<Song>>& songs);
 
@@ -82,6 +91,7 @@ class Session {
   PlayContext context_;
   SampleCache samples_;
   std::vector<std::shared_ptr<const Sample>> retired_;
+  std::shared_ptr<const BalancedText> text_;
   std::vector<std::shared_ptr<Song>> songs_;
   std::mutex consoleLock_;
   std::unique_ptr<Players> players_;

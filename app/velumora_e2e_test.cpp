@@ -3,14 +3,15 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <cstdio>
-
 #include <string>
 
 #include "testing/child.h"
 #include "testing/programs.h"
 #include "testing/temp_dir.h"
+#include "testing/wav.h"
 
 namespace {
 
@@ -148,6 +149,27 @@ TEST(Console, WatchReadsThePlaylistAgainWhenItIsSaved) {
   EXPECT_EQ(run.wait(), 0);
   EXPECT_NE(run.out().find("terminating all threads...\na done\n"), std::string::npos)
       << run.out();
+}
+
+TEST(Console, FindsSamplesBesideItsPlaylistFromAnotherDirectory) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.file("songs").c_str(), 0755), 0);
+  ASSERT_TRUE(dir.write("songs/a.wav", "RIFF"));
+  ASSERT_TRUE(testkit::writeToneWav(dir.file("songs/b.wav"), {440, 0.1, 0.3}));
+  // A byte order mark is skipped; the working directory is looked in first.
+  ASSERT_TRUE(
+      dir.write("songs/p.txt", "\xEF\xBB\xBFs=(_main=(\"a.wav\",\"b.wav\");_param=0,0,0);"));
+  ASSERT_TRUE(testkit::writeToneWav(dir.file("a.wav"), {440, 0.1, 0.3}));
+  Child run(kVelumora, {"songs/p.txt"}, dir.path(), kSilent);
+  EXPECT_TRUE(run.waitFor(kStarted + std::string("playing 0 time(s) of \"s\"\ns done\n")));
+  run.write("q\n");
+  EXPECT_EQ(run.wait(), 0);
+  ASSERT_EQ(std::remove(dir.file("a.wav").c_str()), 0);
+  const auto failed = testkit::runToEnd(kVelumora, {"songs/p.txt"}, dir.path(), kSilent);
+  EXPECT_EQ(failed.status, 255);
+  EXPECT_NE(failed.out.find("\ninitializing... : Unable to Open Audio File : \"a.wav\" : "),
+            std::string::npos)
+      << failed.out;
 }
 
 }  // namespace

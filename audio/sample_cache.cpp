@@ -6,38 +6,63 @@
 
 namespace {
 
-bool same(const struct stat& info, dev_t device, ino_t inode, off_t size, timespec modified) {
+bool sameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool unchanged(const struct stat& info, dev_t device, ino_t inode, off_t size, timespec modified) {
   return info.st_dev == device && info.st_ino == inode && info.st_size == size &&
          info.st_mtim.tv_sec == modified.tv_sec && info.st_mtim.tv_nsec == modified.tv_nsec;
 }
 
 }  // namespace
 
-std::shared_ptr<const Sample> SampleCache::load(const std::string& path, std::string& error) {
-  const auto named = byName_.find(path);
+void SampleCache::setPlaylist(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  playlistDirectory_ = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  // The working directory under another name needs no second look.
+  struct stat directory;
+  struct stat working;
+  if (!playlistDirectory_.empty() && stat(playlistDirectory_.c_str(), &directory) == 0 &&
+      stat(".", &working) == 0 && sameFile(directory, working)) {
+    playlistDirectory_.clear();
+  }
+}
+
+std::shared_ptr<const Sample> SampleCache::load(const std::string& name, std::string& error,
+                                                std::vector<std::string>* tried) {
+  const auto named = byName_.find(name);
   if (named != byName_.end()) return named->second.sample;
   // Loading a thousand samples takes seconds; a signal ends start-up at once.
   if (signalArrived(0)) {
     error = "start-up interrupted";
     return nullptr;
   }
+  // The working directory first, so that whatever is found there still is;
+  // with no file in either place, the name as it is gives the reason.
+  std::string path = name;
   struct stat info;
-  const bool identified = stat(path.c_str(), &info) == 0;
+  bool identified = stat(path.c_str(), &info) == 0;
+  if (tried != nullptr) tried->push_back(path);
+  if (!identified && !playlistDirectory_.empty() && !name.empty() && name[0] != '/') {
+    const std::string beside = playlistDirectory_ + name;
+    if (tried != nullptr) tried->push_back(beside);
+    identified = stat(beside.c_str(), &info) == 0;
+    if (identified) path = beside;
+  }
   if (identified) {
     const auto found = samples_.find({info.st_dev, info.st_ino});
-    if (found != samples_.end() &&
-        same(info, found->second.device, found->second.inode, found->second.size,
-             found->second.modified)) {
-      byName_.emplace(path, found->second);
-      return found->second.sample;
+    if (found != samples_.end() && unchanged(info, found->second.device, found->second.inode,
+                                             found->second.size, found->second.modified)) {
+      return (byName_[name] = found->second).sample;
     }
   }
   std::shared_ptr<const Sample> sample;
   if (!mixer_.decode(path, sample, error)) return nullptr;
   if (identified) {
-    const Entry entry{sample, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    const Entry entry{sample, path, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
     samples_[{info.st_dev, info.st_ino}] = entry;
-    byName_.emplace(path, entry);
+    byName_.emplace(name, entry);
   }
   return sample;
 }
@@ -46,8 +71,8 @@ void SampleCache::forgetChanged(std::vector<std::shared_ptr<const Sample>>& reti
   for (auto it = byName_.begin(); it != byName_.end();) {
     struct stat info;
     const Entry& entry = it->second;
-    if (stat(it->first.c_str(), &info) == 0 &&
-        same(info, entry.device, entry.inode, entry.size, entry.modified)) {
+    if (stat(entry.path.c_str(), &info) == 0 &&
+        unchanged(info, entry.device, entry.inode, entry.size, entry.modified)) {
       ++it;
       continue;
     }

@@ -4,8 +4,10 @@
 // Every sample a run has loaded, by the file it is (device and inode), so
 // that each file is decoded once however many Notes name it and however its
 // name is spelt; a name met before is found without asking the file system.
-// Samples are shared: they live while a Sound or the cache holds them. Used
-// on the main thread only.
+// A relative name is looked for in the working directory first and then in
+// the playlist's own directory, so a playlist finds the samples beside it
+// wherever it is started from. Samples are shared: they live while a Sound
+// or the cache holds them. Used on the main thread only.
 
 #include <sys/types.h>
 
@@ -23,9 +25,18 @@ class SampleCache {
  public:
   explicit SampleCache(Mixer& mixer) : mixer_(mixer) {}
 
-  // The sample of the file at path, decoded on first use; null with the
-  // reason in error when it cannot be loaded.
-  std::shared_ptr<const Sample> load(const std::string& path, std::string& error);
+  // The directory of the playlist at path, where relative names are looked
+  // for when the working directory has no such file.
+  void setPlaylist(const std::string& path);
+
+  // The sample of the file that name is, decoded on first use; null with
+  // the reason in error when it cannot be loaded. tried, when given, gets
+  // the paths looked at.
+  std::shared_ptr<const Sample> load(const std::string& name, std::string& error,
+                                     std::vector<std::string>* tried = nullptr);
+
+  // Frames per second of the samples.
+  int rate() const { return mixer_.rate(); }
 
   // Forgets the samples whose files have changed on disk (or gone), handing
   // them to retired, so that they are decoded again when next named.
@@ -33,15 +44,16 @@ class SampleCache {
 
   // Forgets every sample; those still held by Sounds live on.
   void clear();
-  // The names loaded, and the files they are.
+  // The paths of the files loaded, and the files they are.
   template <typename Visit>
   void forEachFile(Visit visit) const {
-    for (const auto& [name, entry] : byName_) visit(name, entry.device, entry.inode);
+    for (const auto& [name, entry] : byName_) visit(entry.path, entry.device, entry.inode);
   }
 
  private:
   struct Entry {
     std::shared_ptr<const Sample> sample;
+    std::string path;  // where the name was found
     dev_t device;
     ino_t inode;
     off_t size;
@@ -49,6 +61,7 @@ class SampleCache {
   };
 
   Mixer& mixer_;
+  std::string playlistDirectory_;
   std::map<std::pair<dev_t, ino_t>, Entry> samples_;
   std::unordered_map<std::string, Entry> byName_;
 };

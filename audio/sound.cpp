@@ -3,15 +3,16 @@
 #include "audio/sample_cache.h"
 #include "base/console.h"
 
-bool Sound::load(const std::string& name, SampleCache& cache) {
-  std::string error;
-  sample = cache.load(name, error);
-  if (sample == nullptr) {
-    printLine(" : Unable to Open Audio File : \"" + name + "\" : " + error);
-    return false;
-  }
+bool Sound::load(const std::string& name, SampleCache& cache, std::string& error,
+                 std::vector<std::string>* tried) {
+  sample = cache.load(name, error, tried);
+  if (sample == nullptr) return false;
   fileName = name;
   return true;
+}
+
+void Sound::reportLoadFailure(const std::string& name, const std::string& error) {
+  printLine(" : Unable to Open Audio File : \"" + name + "\" : " + error);
 }
 
 void Sound::setPosition(int16_t angle, uint8_t distance) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/sample.h"
 
@@ -17,8 +18,12 @@ class SampleCache;
 
 class Sound {
  public:
-  // Prints the reason and returns false when the sample cannot be loaded.
-  bool load(const std::string& name, SampleCache& cache);
+  // False, with the reason in error, when the sample cannot be loaded; tried,
+  // when given, gets the paths looked at (SampleCache::load()).
+  bool load(const std::string& name, SampleCache& cache, std::string& error,
+            std::vector<std::string>* tried);
+  // The line that tells that a sample cannot be loaded.
+  static void reportLoadFailure(const std::string& name, const std::string& error);
   void setPosition(int16_t angle, uint8_t distance);
 
   std::string fileName;

@@ -6,11 +6,12 @@
 #include "base/console.h"
 
 bool devideDevide(const BalancedText& text, const TextPiece& piece, char first, char second,
-                  std::vector<std::vector<TextPiece>>& lists) {
+                  std::vector<std::vector<TextPiece>>& lists, std::vector<TextPiece>* wholes) {
   std::vector<TextPiece> firstLevel;
   if (!text.divide(piece, first, firstLevel)) return false;
   for (TextPiece& part : firstLevel) {
     stripParentheses(part);
+    if (wholes != nullptr) wholes->push_back(part);
     std::vector<TextPiece> secondLevel;
     if (!text.divide(part, second, secondLevel)) return false;
     lists.push_back(std::move(secondLevel));
@@ -28,21 +29,36 @@ void stripParentheses(TextPiece& piece) {
   piece.level += 1;
 }
 
-bool eraseSpace(std::string& text) {
+bool eraseSpace(std::string& text, std::vector<uint32_t>* origins) {
   // The pieces between double quotes alternate between outside and inside;
-  // a leading quote makes the first piece an inside one.
+  // a leading quote makes the first piece an inside one. An inside piece
+  // keeps the quotes around it; only the last can lack its closing one.
   const bool leadingQuote = !text.empty() && text[0] == '"';
   std::string result;
   result.reserve(text.size() + 2);
+  std::vector<uint32_t> kept;
+  if (origins != nullptr) kept.reserve(text.size() + 2);
+  const auto keep = [&](std::size_t i) {
+    if (origins != nullptr) kept.push_back((*origins)[i]);
+  };
   std::size_t index = 0;
   const bool divided = forEachPiece(text, "\"", [&](std::size_t begin, std::size_t end) {
     if ((index++ % 2 == 0) == leadingQuote) {
       result += '"';
       result.append(text, begin, end - begin);
       result += '"';
+      if (origins == nullptr) return;
+      for (std::size_t i = begin - 1; i < end; ++i) keep(i);
+      if (end < text.size()) {
+        keep(end);
+      } else {
+        kept.push_back((*origins)[end - 1] + 1);
+      }
     } else {
       for (std::size_t i = begin; i < end; ++i) {
-        if (text[i] != ' ' && text[i] != '\t') result += text[i];
+        if (text[i] == ' ' || text[i] == '\t') continue;
+        result += text[i];
+        keep(i);
       }
     }
   });
@@ -51,11 +67,23 @@ bool eraseSpace(std::string& text) {
     return false;
   }
   text = std::move(result);
+  if (origins != nullptr) *origins = std::move(kept);
   return true;
 }
 
-void eraseAll(std::string& text, char c) {
-  text.erase(std::remove(text.begin(), text.end(), c), text.end());
+void eraseAll(std::string& text, char c, std::vector<uint32_t>* origins) {
+  if (origins == nullptr) {
+    text.erase(std::remove(text.begin(), text.end(), c), text.end());
+    return;
+  }
+  std::size_t out = 0;
+  for (std::size_t in = 0; in < text.size(); ++in) {
+    if (text[in] == c) continue;
+    (*origins)[out] = (*origins)[in];
+    text[out++] = text[in];
+  }
+  text.resize(out);
+  origins->resize(out);
 }
 
 bool isNumber(std::string_view text) {

@@ -17,20 +17,25 @@
 
 // Divides piece at first (balanced); each piece, stripped of one pair of
 // enclosing parentheses, is divided at second (balanced) into one list.
-// Lists appended before a failure stay appended.
+// Lists appended before a failure stay appended. Wholes, when given, gets
+// each stripped piece of the first division as its list is made, the one
+// that failed last.
 bool devideDevide(const BalancedText& text, const TextPiece& piece, char first, char second,
-                  std::vector<std::vector<TextPiece>>& lists);
+                  std::vector<std::vector<TextPiece>>& lists,
+                  std::vector<TextPiece>* wholes = nullptr);
 
 // Removes the first "(" and the last ")" when only spaces stand outside them
 // and something stands between them. The piece's level follows.
 void stripParentheses(TextPiece& piece);
 
-// Removes every space and tab outside double quotes. Fails, with a message,
-// only on a text that is a single double quote.
-bool eraseSpace(std::string& text);
+// Removes every space and tab outside double quotes; a last quote left open
+// is closed at the end. Fails, with a message, only on a text that is a
+// single double quote. Origins, when given, follow the bytes kept, the added
+// quote coming from just after the last byte (SourceMap).
+bool eraseSpace(std::string& text, std::vector<uint32_t>* origins = nullptr);
 
-// Removes every occurrence of c.
-void eraseAll(std::string& text, char c);
+// Removes every occurrence of c; origins, when given, follow.
+void eraseAll(std::string& text, char c, std::vector<uint32_t>* origins = nullptr);
 
 // True when every character is a decimal digit; true for the empty text.
 bool isNumber(std::string_view text);

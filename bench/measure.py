@@ -180,6 +180,12 @@ def main():
         quit_and_time(process)
         row("1 MB playlist %s, to prompt" % ("900 levels deep" if name == "deep" else "flat"),
             "%.3f s, %.0f MB" % (took, memory / 1024), "< 1 s, small multiple", took < 1)
+        began = time.time()
+        subprocess.run([os.path.join(BUILD, "velumora-check"), path], cwd=WORK,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        took = time.time() - began
+        row("velumora-check, 1 MB playlist %s" % ("900 levels deep" if name == "deep" else "flat"),
+            "%.3f s" % took, "< 1 s", took < 1)
 
     songs = "".join("s%d=(_main=(\"tone.wav\":%d:(\"click.wav\",20)=1:2:1);_param=0,%d,%d);\n" %
                     (i, 100 + i % 50, i % 361, i % 256) for i in range(10000))

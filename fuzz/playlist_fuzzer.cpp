@@ -3,9 +3,11 @@
 // trees (classification, references, cycle and depth checks, samples), and
 // played for ten seconds of mix against a mixer that only records, so every
 // walk, draw and moment of the grown trees runs; then everything is
-// destroyed. Sample names resolve in a folder holding a.wav and b.wav, the
-// working directory. Messages go to /dev/null unless VELUMORA_FUZZ_VERBOSE
-// is set; give inputs by absolute path, since the directory changes:
+// destroyed. The same bytes then go through the checker, which maps every
+// cleaned byte back into the file and tries every song. Sample names
+// resolve in a folder holding a.wav and b.wav, the working directory.
+// Messages go to /dev/null unless VELUMORA_FUZZ_VERBOSE is set; give inputs
+// by absolute path, since the directory changes:
 //   VELUMORA_FUZZ_VERBOSE=1 build-fuzz/playlist_fuzzer "$PWD/fuzz/corpus/crlf.txt"
 
 #include <fcntl.h>
@@ -16,6 +18,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/playlist_checker.h"
 #include "app/session.h"
 #include "testing/fakes.h"
 
@@ -53,5 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
   }
   session.release();
+  Session checked(std::make_unique<testkit::FakeMixer>(), nullptr, 1);
+  PlaylistChecker checker("playlist.txt", [](const std::string&) {});
+  checker.check(checked, playlistPath);
+  checked.release();
   return 0;
 }

@@ -21,10 +21,13 @@ bool MultiPattern::growChildren(GrowContext& context, const TextPiece& piece, ch
     children.push_back(new PatternObject(part));
     return true;
   });
+  bool grown = true;
   for (PatternObject* child : children) {
-    if (!child->growTree(context)) return false;
+    if (child->growTree(context)) continue;
+    grown = false;
+    if (!context.keepGoing()) break;
   }
-  return true;
+  return grown;
 }
 
 void MultiPattern::setPosition(int16_t angle, uint8_t distance) {

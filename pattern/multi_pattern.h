@@ -24,7 +24,8 @@ class MultiPattern : public PatternObject {
 
  protected:
   // Makes one proxy per piece of the text divided at delimiter (balanced),
-  // then grows them in order; stops at the first failure and returns false.
+  // then grows them in order; stops at the first failure (unless the context
+  // keeps going) and returns false.
   bool growChildren(GrowContext& context, const TextPiece& piece, char delimiter);
 };
 

@@ -2,14 +2,27 @@
 
 #include <string>
 
+#include "audio/sample_cache.h"
 #include "base/console.h"
+#include "base/problem_sink.h"
 #include "pattern/song_player.h"
 
 bool Note::growTree(GrowContext& context) {
   // The text holds exactly two double quotes, so it is at least two
   // characters long; everything between its first and last is the name.
   const std::string name(text.text.substr(1, text.text.size() - 2));
-  if (sound.load(name, context.samples)) return true;
+  std::string error;
+  std::vector<std::string> tried;
+  if (sound.load(name, context.samples, error, context.sink != nullptr ? &tried : nullptr)) {
+    return true;
+  }
+  if (context.sink != nullptr) {
+    std::string paths;
+    for (const std::string& path : tried) paths += (paths.empty() ? "\"" : ", \"") + path + "\"";
+    context.sink->error(text.text, "cannot load sample \"" + name + "\": " + error,
+                        "tried " + (paths.empty() ? std::string("nothing") : paths));
+  }
+  Sound::reportLoadFailure(name, error);
   printLine("Error : Note::sound.load() returns false");
   return false;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/console.h"
+#include "base/problem_sink.h"
 #include "base/text_division.h"
 #include "pattern/multi_pattern.h"
 #include "pattern/named_pattern_table.h"
@@ -26,10 +27,25 @@ bool isRandomPause(std::string_view text) {
   return divided && count == 2 && isNumber(sides[0]) && isNumber(sides[1]);
 }
 
+// A hint for a text that names no pattern, or empty.
+std::string unknownNameNote(std::string_view text) {
+  if (text.find_first_of("()") != std::string_view::npos) {
+    return "parentheses must balance, and only one pair around a pattern is taken off";
+  }
+  if (text.find('"') != std::string_view::npos) return "a note is one file name in double quotes";
+  if (text.find('.') != std::string_view::npos) return "a file name stands in double quotes";
+  return "";
+}
+
 }  // namespace
 
 PatternObject::~PatternObject() {
   if (body != nullptr && ownsBody) delete body;
+}
+
+void reportTooDeep(ProblemSink& sink, std::string_view at) {
+  sink.error(at, "pattern nested deeper than " + std::to_string(kMaxPatternDepth) + " levels",
+             "each pattern inside another is a level, and so is each name it refers to");
 }
 
 void reportTooDeep() {
@@ -40,6 +56,8 @@ void reportTooDeep() {
 bool PatternObject::growTree(GrowContext& context) {
   stripParentheses(text);
   if (context.depth >= kMaxPatternDepth) {
+    if (context.sink != nullptr) reportTooDeep(*context.sink, text.text);
+    context.abandoned = true;
     reportTooDeep();
     return false;
   }
@@ -63,6 +81,10 @@ bool PatternObject::growTree(GrowContext& context) {
     default:
       body = context.names.lookup(text.text);
       if (body == nullptr) {
+        if (context.sink != nullptr) {
+          context.sink->error(text.text, "no pattern is named \"" + std::string(text.text) + "\"",
+                              unknownNameNote(text.text));
+        }
         printLine("can't understand as Pattern Object \"" + std::string(text.text) + "\"");
         return false;
       }

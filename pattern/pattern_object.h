@@ -20,17 +20,24 @@
 #include "base/balanced_text.h"
 
 class NamedPatternTable;
+class ProblemSink;
 class SampleCache;
 class SongPlayer;
 
 // What growing a tree needs: the text the pieces are views into, the names
 // of the song, the samples, and how many proxies are growing one inside the
-// other.
+// other. With a sink (the checker), the node that fails tells it where, and
+// growth goes on past a failure to find more, until a pattern too deep
+// abandons the song.
 struct GrowContext {
   const BalancedText& text;
   const NamedPatternTable& names;
   SampleCache& samples;
   std::size_t depth = 0;
+  ProblemSink* sink = nullptr;
+  bool abandoned = false;
+
+  bool keepGoing() const { return sink != nullptr && !abandoned; }
 };
 
 class PatternObject {
@@ -74,7 +81,9 @@ int classify(const BalancedText& text, const TextPiece& piece);
 // positioning, playing and destroying never exhaust a thread's stack.
 constexpr std::size_t kMaxPatternDepth = 1000;
 
-// The line that refuses a pattern nested deeper than kMaxPatternDepth.
+// The line that refuses a pattern nested deeper than kMaxPatternDepth, and
+// what a sink is told about it, at the pattern.
 void reportTooDeep();
+void reportTooDeep(ProblemSink& sink, std::string_view at);
 
 #endif  // VELUMORA_PATTERN_PATTERN_OBJECT_H_

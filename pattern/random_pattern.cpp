@@ -1,5 +1,6 @@
 #include "pattern/random_pattern.h"
 
+#include "base/problem_sink.h"
 #include "base/text_division.h"
 #include "pattern/song_player.h"
 
@@ -9,13 +10,21 @@ bool RandomPattern::growTree(GrowContext& context) {
   context.text.divide(text, '=', sides, 2);
   std::vector<TextPiece> weightTexts;
   context.text.divide(sides[1], ':', weightTexts);
+  bool refused = false;
   for (const TextPiece& weightText : weightTexts) {
     const int32_t weight = readNumber(weightText.text);
-    if (weight == -1) return false;
+    if (weight == -1) {
+      if (context.sink != nullptr) {
+        context.sink->error(weightText.text, "a weight of -1",
+                            "velumora refuses it and the whole song with it");
+      }
+      if (!context.keepGoing()) return false;
+      refused = true;
+    }
     total += weight;
     weights.push_back(weight);
   }
-  return growChildren(context, sides[0], ':');
+  return growChildren(context, sides[0], ':') && !refused;
 }
 
 void RandomPattern::step(SongPlayer& player, uint32_t&) const {

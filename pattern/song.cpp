@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "base/console.h"
+#include "base/problem_sink.h"
 #include "pattern/named_pattern_table.h"
 #include "pattern/pattern_object.h"
 
@@ -26,7 +27,7 @@ PatternObject* childAt(PatternObject* node, std::size_t i) {
 // and a path holding more than kMaxPatternDepth proxies. Below a root, nodes
 // form a tree that only references leave, so only roots need remembering:
 // each is walked once and its height reused, which keeps the walk linear.
-bool checkShape(const std::vector<PatternObject*>& roots) {
+bool checkShape(const std::vector<PatternObject*>& roots, ProblemSink* sink) {
   enum class State { kNew, kActive, kDone };
   struct Root {
     State state = State::kNew;
@@ -62,6 +63,11 @@ bool checkShape(const std::vector<PatternObject*>& roots) {
           target->state = State::kActive;
           stack.push_back(Frame{child, target, 0, 0});
         } else if (target->state == State::kActive) {
+          if (sink != nullptr) {
+            sink->error(top.node->text.text,
+                        "pattern \"" + std::string(top.node->text.text) + "\" refers to itself",
+                        "through the names it uses, a pattern may not come back to itself");
+          }
           printLine("can't grow Pattern Object \"" + std::string(top.node->text.text) +
                     "\" : it refers to itself");
           return false;
@@ -72,6 +78,7 @@ bool checkShape(const std::vector<PatternObject*>& roots) {
       }
       const std::size_t height = top.deepest + (isProxy(top.node) ? 1 : 0);
       if (height > kMaxPatternDepth) {
+        if (sink != nullptr) reportTooDeep(*sink, top.node->text.text);
         reportTooDeep();
         return false;
       }
@@ -120,16 +127,21 @@ void Song::addNamedPattern(std::string_view name, PatternObject* pattern) {
   namedPatterns.push_back(std::make_unique<NamedPattern>(name, pattern));
 }
 
-bool Song::growTree(SampleCache& samples) {
+bool Song::growTree(SampleCache& samples, ProblemSink* sink) {
   const NamedPatternTable names(namedPatterns);
   GrowContext context{*source, names, samples};
+  context.sink = sink;
   std::vector<PatternObject*> roots;
   roots.reserve(namedPatterns.size() + 1);
+  bool grown = true;
   for (const auto& entry : namedPatterns) {
-    if (!entry->pattern->growTree(context)) return false;
+    if (!entry->pattern->growTree(context)) {
+      grown = false;
+      if (!context.keepGoing()) return false;
+    }
     roots.push_back(entry->pattern);
   }
-  if (pattern == nullptr || !pattern->growTree(context)) return false;
+  if (pattern == nullptr || !pattern->growTree(context) || !grown) return false;
   roots.push_back(pattern);
-  return checkShape(roots);
+  return checkShape(roots, sink);
 }

@@ -16,6 +16,7 @@
 #include "base/balanced_text.h"
 #include "pattern/named_pattern.h"
 
+class ProblemSink;
 class SampleCache;
 
 // The loop count that makes a song repeat until shutdown.
@@ -32,8 +33,9 @@ class Song : public NamedPattern {
   // Grows every entry in order, resolving names in this song's table, then
   // the main pattern. A song without a main pattern, or whose patterns refer
   // to themselves in a cycle, or whose tree through its references holds more
-  // than kMaxPatternDepth proxies on one path, fails with false.
-  bool growTree(SampleCache& samples);
+  // than kMaxPatternDepth proxies on one path, fails with false. With a
+  // sink, each failure is told to it, and every entry is grown.
+  bool growTree(SampleCache& samples, ProblemSink* sink = nullptr);
 
   // Hands the position to every Note that the grown main pattern reaches,
   // through its references too, visiting each node once.

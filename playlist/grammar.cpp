@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/console.h"
+#include "base/problem_sink.h"
 #include "base/signals.h"
 #include "base/text_division.h"
 #include "pattern/pattern_object.h"
@@ -11,59 +12,117 @@
 namespace {
 
 std::string str(const TextPiece& piece) { return std::string(piece.text); }
+std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// Tells what devideDevide() refused: the piece that is "=" alone, or the
+// whole piece when it is ";" alone.
+void reportRefused(ProblemSink& sink, const TextPiece& whole, const std::vector<TextPiece>& wholes,
+                   const char* what, const std::string& note) {
+  if (wholes.empty()) {
+    sink.error(whole.text, std::string("a ") + what + " that is \";\" alone", note);
+  } else {
+    sink.error(wholes.back().text, "a statement that is \"=\" alone", note);
+  }
+}
+
+void reportStatement(ProblemSink& sink, const std::vector<TextPiece>& statement,
+                     std::string_view at) {
+  if (statement.empty()) {
+    sink.error(at, "an empty statement", "two \";\" in a row end the playlist here");
+  } else {
+    sink.error(at, quoted(statement[0].text) + " is not a song: it has no \"=\"",
+               "a song is NAME = ( _main = PATTERN; ... )");
+  }
+}
+
+void reportEntry(ProblemSink& sink, const std::vector<TextPiece>& entry, std::string_view at) {
+  if (entry.empty()) {
+    sink.error(at, "an empty entry", "two \";\" in a row, or \"()\", make one");
+  } else if (entry.size() == 1) {
+    sink.error(at, "entry " + quoted(entry[0].text) + " has no \"=\"", "an entry is KEY = PATTERN");
+  } else {
+    sink.error(at,
+               "entry " + quoted(entry[0].text) + " has " + std::to_string(entry.size() - 1) +
+                   " \"=\" outside parentheses",
+               "a weighted choice that is a whole value must stand in parentheses");
+  }
+}
 
 }  // namespace
 
 bool buildSongs(const std::shared_ptr<const BalancedText>& text, SampleCache& samples,
-                std::vector<std::unique_ptr<Song>>& songs) {
+                std::vector<std::unique_ptr<Song>>& songs, ProblemSink* sink) {
   int32_t loops = 1;
   int16_t angle = 0;
   uint8_t distance = 100;
   std::vector<std::vector<TextPiece>> statements;
-  if (!devideDevide(*text, text->whole(), ';', '=', statements)) {
+  std::vector<TextPiece> wholes;
+  if (!devideDevide(*text, text->whole(), ';', '=', statements, sink ? &wholes : nullptr)) {
+    if (sink != nullptr) {
+      reportRefused(*sink, text->whole(), wholes, "playlist",
+                    "velumora reads no song from here on");
+    }
     printLine("Unable to devide \"" + text->text() +
               "\" by \"=\" then by \";\"\nString must be this form n1:n2:...=x1:x2:...");
   }
-  for (std::vector<TextPiece>& statement : statements) {
+  bool built = true;
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    std::vector<TextPiece>& statement = statements[i];
     if (signalArrived(0)) {
       printLine("start-up interrupted");
       return false;
     }
     if (statement.size() < 2) {
+      if (sink != nullptr) reportStatement(*sink, statement, wholes[i].text);
       printLine("can't create Song " + (statement.empty() ? std::string() : str(statement[0])));
-      return false;
+      if (sink == nullptr) return false;
+      built = false;
+      continue;
     }
     const TextPiece name = statement[0];
     TextPiece body = statement[1];
-    std::unique_ptr<Song> song = combinePattern(text, name, body, loops, angle, distance);
+    std::unique_ptr<Song> song = combinePattern(text, name, body, loops, angle, distance, sink);
     if (song == nullptr) {
       printLine("can't create Song " + str(name));
-      return false;
+      if (sink == nullptr) return false;
+      built = false;
+      continue;
     }
-    if (!song->growTree(samples)) {
+    if (!song->growTree(samples, sink)) {
+      if (sink != nullptr && song->pattern == nullptr) {
+        sink->error(name.text, "song " + quoted(name.text) + " has no _main entry",
+                    "_main = PATTERN says what a song plays");
+      }
       printLine(str(name) + " : growTree error");
-      return false;
+      if (sink == nullptr) return false;
+      built = false;
+      continue;
     }
     song->setPosition(angle, distance);
     song->loops = static_cast<uint32_t>(loops);
     songs.push_back(std::move(song));
   }
-  return true;
+  return built;
 }
 
 std::unique_ptr<Song> combinePattern(const std::shared_ptr<const BalancedText>& text,
                                      TextPiece name, TextPiece& body, int32_t& loops,
-                                     int16_t& angle, uint8_t& distance) {
+                                     int16_t& angle, uint8_t& distance, ProblemSink* sink) {
   auto song = std::make_unique<Song>(text);
   song->body = body;
   stripParentheses(body);
   std::vector<std::vector<TextPiece>> entries;
-  if (!devideDevide(*text, body, ';', '=', entries)) {
+  std::vector<TextPiece> wholes;
+  if (!devideDevide(*text, body, ';', '=', entries, sink ? &wholes : nullptr)) {
+    if (sink != nullptr)
+      reportRefused(*sink, body, wholes, "song body", "an entry is KEY = PATTERN");
     printLine("devideDevide() failed : " + str(body) + " \";\" and \"=\"");
     return nullptr;
   }
-  for (std::vector<TextPiece>& entry : entries) {
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    std::vector<TextPiece>& entry = entries[i];
     if (entry.size() != 2) {
+      if (sink != nullptr) reportEntry(*sink, entry, wholes[i].text);
       printLine("Error in combinePattern() : lst_str.size() != 2");
       for (const TextPiece& piece : entry) printLine("\tlst_str is : \"" + str(piece) + "\"");
       return nullptr;
@@ -76,7 +135,7 @@ std::unique_ptr<Song> combinePattern(const std::shared_ptr<const BalancedText>& 
       delete song->pattern;
       song->pattern = new PatternObject(value);
     } else if (key == "_param") {
-      if (!parseParam(value, loops, angle, distance)) printLine("parameters set to default");
+      if (!parseParam(value, loops, angle, distance, sink)) printLine("parameters set to default");
     } else {
       song->addNamedPattern(key, new PatternObject(value));
     }
@@ -84,13 +143,20 @@ std::unique_ptr<Song> combinePattern(const std::shared_ptr<const BalancedText>& 
   return song;
 }
 
-bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& distance) {
+bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& distance,
+                ProblemSink* sink) {
   stripParentheses(value);
   std::vector<std::string_view> pieces;
   forEachPiece(value.text, ",", [&](std::size_t begin, std::size_t end) {
     pieces.push_back(value.text.substr(begin, end - begin));
   });
   if (pieces.size() < 3) {
+    if (sink != nullptr) {
+      sink->error(
+          value.text,
+          "_param has " + std::to_string(pieces.size()) + " value(s), not loops, angle, distance",
+          "the song keeps the values in force before it");
+    }
     printLine("too few arguments for param");
     printLine("playlist.txt is set to parameter");
     return false;
@@ -101,6 +167,10 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
   } else {
     loops = readNumber(pieces[0]);
     if (loops < 0 || loops > 998) {
+      if (sink != nullptr) {
+        sink->error(pieces[0], "loop count " + std::to_string(loops) + " is out of range",
+                    "0 to 998, or _infinite; the song plays once instead");
+      }
       printLine("can't understand as number of times loop \"" + std::to_string(loops) + "\"");
       printLine("number of times loop set to 1");
       loops = 1;
@@ -109,6 +179,10 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
   }
   const int32_t degrees = readNumber(pieces[1]);
   if (degrees < 0 || degrees > 360) {
+    if (sink != nullptr) {
+      sink->error(pieces[1], "angle " + std::to_string(degrees) + " is out of range",
+                  "0 to 360 degrees; the song sounds ahead (0) instead");
+    }
     printLine("can't understand as angle \"" + std::to_string(degrees) + "\"");
     angle = 0;
     accepted = false;
@@ -117,6 +191,10 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
   }
   const int32_t far = readNumber(pieces[2]);
   if (far < 0 || far > 255) {
+    if (sink != nullptr) {
+      sink->error(pieces[2], "distance " + std::to_string(far) + " is out of range",
+                  "0 (near) to 255 (silent); the song sounds at 100 instead");
+    }
     printLine("can't understand as distance " + std::to_string(far) + ", must be 0-255.");
     distance = 100;
     accepted = false;

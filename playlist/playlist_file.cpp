@@ -11,6 +11,7 @@
 
 #include "base/console.h"
 #include "base/signals.h"
+#include "base/source_map.h"
 #include "base/text_division.h"
 
 namespace {
@@ -55,7 +56,7 @@ Read readRaw(int fd, std::string& raw) {
 
 }  // namespace
 
-bool readWholeFile(const std::string& path, std::string& text) {
+bool readWholeFile(const std::string& path, std::string& text, SourceMap* map) {
   // Non-blocking, so that a FIFO without a writer cannot hold the open.
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   std::string raw;
@@ -75,31 +76,39 @@ bool readWholeFile(const std::string& path, std::string& text) {
       printLine("Unable to Open file \"" + path + "\" : interrupted");
       return false;
   }
+  if (raw.compare(0, 3, "\xEF\xBB\xBF") == 0) raw.erase(0, 3);
+  if (map != nullptr) map->setSource(raw);
   // CR LF reads as LF.
   std::size_t out = raw.find('\r');
   if (out != std::string::npos) {
     for (std::size_t in = out; in < raw.size(); ++in) {
       if (raw[in] == '\r' && in + 1 < raw.size() && raw[in + 1] == '\n') continue;
+      if (map != nullptr) map->origins()[out] = static_cast<uint32_t>(in);
       raw[out++] = raw[in];
     }
     raw.resize(out);
+    if (map != nullptr) map->origins().resize(out);
   }
   text = std::move(raw);
   return true;
 }
 
-void eraseComments(std::string& text) {
+void eraseComments(std::string& text, std::vector<uint32_t>* origins) {
   // Keeps what stands outside comments, in one pass: the text up to each
   // "//", then from the line feed that ends that comment on. Every line feed
   // kept goes too.
   std::string result;
   result.reserve(text.size());
+  std::vector<uint32_t> kept;
+  if (origins != nullptr) kept.reserve(text.size());
   std::size_t from = 0;
   for (;;) {
     const std::size_t comment = text.find("//", from);
     const std::size_t to = comment == std::string::npos ? text.size() : comment;
     for (std::size_t i = from; i < to; ++i) {
-      if (text[i] != '\n') result += text[i];
+      if (text[i] == '\n') continue;
+      result += text[i];
+      if (origins != nullptr) kept.push_back((*origins)[i]);
     }
     if (comment == std::string::npos) break;
     const std::size_t lineEnd = text.find('\n', comment + 2);
@@ -107,10 +116,11 @@ void eraseComments(std::string& text) {
     from = lineEnd + 1;
   }
   text = std::move(result);
+  if (origins != nullptr) *origins = std::move(kept);
 }
 
-void cleanPlaylistText(std::string& text) {
-  eraseComments(text);
-  eraseSpace(text);
-  eraseAll(text, '\n');
+void cleanPlaylistText(std::string& text, std::vector<uint32_t>* origins) {
+  eraseComments(text, origins);
+  eraseSpace(text, origins);
+  eraseAll(text, '\n', origins);
 }

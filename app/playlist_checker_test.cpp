@@ -1,0 +1,178 @@
+// The checker's diagnostics, exactly: where each problem is in the file as
+// written, its source line and caret, every song checked on its own, and the
+// warnings for what plays but is almost certainly a mistake.
+
+#include "app/playlist_checker.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/checker.h"
+#include "app/session.h"
+#include "base/console.h"
+#include "pattern/song.h"
+#include "testing/fakes.h"
+#include "testing/temp_dir.h"
+
+namespace {
+
+// Decodes every file it can read as eleven minutes of sound.
+class LongMixer : public testkit::FakeMixer {
+  bool decode(const std::string& path, std::shared_ptr<const Sample>& sample,
+              std::string& error) override {
+    if (!FakeMixer::decode(path, sample, error)) return false;
+    sample = std::make_shared<const Sample>(std::vector<int16_t>(2 * 660 * 22050), 512);
+    return true;
+  }
+};
+
+struct Checked {
+  bool plays;
+  std::string diagnostics;  // without notes, unless asked for
+};
+
+Checked check(const std::string& playlist, bool notes = false, bool longSamples = false) {
+  testkit::TempDir dir;
+  EXPECT_TRUE(dir.write("p.txt", playlist) && dir.write("a.wav", "x"));
+  testkit::WorkingDirectory here(dir.path());
+  std::unique_ptr<Mixer> mixer(longSamples ? new LongMixer : new testkit::FakeMixer);
+  Session session(std::move(mixer), nullptr, 0);
+  Checked checked{false, ""};
+  PlaylistChecker checker("p.txt", [&](const std::string& text) {
+    checked.diagnostics += notes ? text : text.substr(0, text.find("p.txt:", 1));
+  });
+  testkit::StdoutCapture quiet;
+  checked.plays = checker.check(session, "p.txt");
+  session.release();
+  // The verdict is the player's.
+  Session player(std::make_unique<testkit::FakeMixer>(), nullptr, 0);
+  EXPECT_EQ(player.initialize("p.txt"), checked.plays) << playlist;
+  player.release();
+  return checked;
+}
+
+TEST(PlaylistChecker, ErrorsAtTheirPlaces) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"x;", "p.txt:1:1: error: \"x\" is not a song: it has no \"=\"\n x;\n ^\n"},
+      {"a=(_main=1);\n=;", "p.txt:2:1: error: a statement that is \"=\" alone\n =;\n ^\n"},
+      {"x=(_main=1;;b=2);",
+       "p.txt:1:12: error: an empty entry\n x=(_main=1;;b=2);\n            ^\n"},
+      {"x=(_main=1:2=3:4);",
+       "p.txt:1:4: error: entry \"_main\" has 2 \"=\" outside parentheses\n"
+       " x=(_main=1:2=3:4);\n    ^\n"},
+      {"x=(_param=1,0,0);",
+       "p.txt:1:1: error: song \"x\" has no _main entry\n x=(_param=1,0,0);\n ^\n"},
+      {"x=(_main=1;_param=999, 4000,\t-3);",
+       "p.txt:1:19: error: loop count 999 is out of range\n x=(_main=1;_param=999, 4000, -3);\n"
+       "                   ^\np.txt:1:24: error: angle 4000 is out of range\n"
+       " x=(_main=1;_param=999, 4000, -3);\n                        ^\n"
+       "p.txt:1:30: error: distance -3 is out of range\n x=(_main=1;_param=999, 4000, -3);\n"
+       "                              ^\n"},
+      {"x=(_main=1;_param=2,45);",
+       "p.txt:1:19: error: _param has 2 value(s), not loops, angle, distance\n"
+       " x=(_main=1;_param=2,45);\n                   ^\n"},
+      {"// c\r\nx = (\r\n  _main = (u, \"none.wav\")\r\n);",
+       "p.txt:3:12: error: no pattern is named \"u\"\n   _main = (u, \"none.wav\")\n            ^\n"
+       "p.txt:3:15: error: cannot load sample \"none.wav\": Mix_LoadWAV_RW with NULL src\n"
+       "   _main = (u, \"none.wav\")\n               ^\n"},
+      {"x=(_main=(a:b=1:-1);a=u;b=2);",
+       "p.txt:1:23: error: no pattern is named \"u\"\n x=(_main=(a:b=1:-1);a=u;b=2);\n"
+       "                       ^\np.txt:1:17: error: a weight of -1\n"
+       " x=(_main=(a:b=1:-1);a=u;b=2);\n                 ^\n"},
+      {"x=(_main=(1:2=-1:1));",
+       "p.txt:1:15: error: a weight of -1\n x=(_main=(1:2=-1:1));\n               ^\n"},
+      {"x=(_main=a;a=(b,1);b=a);",
+       "p.txt:1:22: error: pattern \"a\" refers to itself\n x=(_main=a;a=(b,1);b=a);\n"
+       "                      ^\n"},
+      {"a=(_main=u);b;c=(_main=\"a.wav\",v);",
+       "p.txt:1:10: error: no pattern is named \"u\"\n a=(_main=u);b;c=(_main=\"a.wav\",v);\n"
+       "          ^\np.txt:1:13: error: \"b\" is not a song: it has no \"=\"\n"
+       " a=(_main=u);b;c=(_main=\"a.wav\",v);\n             ^\n"
+       "p.txt:1:32: error: no pattern is named \"v\"\n a=(_main=u);b;c=(_main=\"a.wav\",v);\n"
+       "                                ^\n"},
+  };
+  for (const auto& [playlist, expected] : cases) {
+    const Checked checked = check(playlist);
+    EXPECT_EQ(checked.diagnostics, expected) << playlist;
+  }
+}
+
+TEST(PlaylistChecker, WarningsForWhatPlaysButIsAMistake) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "p.txt:1:1: warning: the playlist has no songs\n \n ^\n"},
+      {"x=(_main=(\"a.wav\",1);_Main=1;spare=2);",
+       "p.txt:1:22: warning: key \"_Main\" names a pattern\n"
+       " x=(_main=(\"a.wav\",1);_Main=1;spare=2);\n                      ^\n"
+       "p.txt:1:30: warning: pattern \"spare\" is never used\n"
+       " x=(_main=(\"a.wav\",1);_Main=1;spare=2);\n                              ^\n"},
+      {"x=(_main=((\"a.wav\",1):2=1:0:1));y=(_main=(1,(\"a.wav\":1=0:0)));",
+       "p.txt:1:11: warning: 2 choice(s) but 3 weight(s)\n"
+       " x=(_main=((\"a.wav\",1):2=1:0:1));y=(_main=(1,(\"a.wav\":1=0:0)));\n           ^\n"
+       "p.txt:1:46: warning: every weight is 0\n"
+       " x=(_main=((\"a.wav\",1):2=1:0:1));y=(_main=(1,(\"a.wav\":1=0:0)));\n"
+       "                                              ^\n"},
+      {"x=(_main=(\"a.wav\",a);a=0);x=(_main=(\"a.wav\",90000000));",
+       "p.txt:1:1: warning: song \"x\" never pauses\n"
+       " x=(_main=(\"a.wav\",a);a=0);x=(_main=(\"a.wav\",90000000));\n ^\n"
+       "p.txt:1:27: warning: a second song named \"x\"\n"
+       " x=(_main=(\"a.wav\",a);a=0);x=(_main=(\"a.wav\",90000000));\n"
+       "                           ^\n"
+       "p.txt:1:45: warning: a pause of 90000000 ms is longer than a day\n"
+       " x=(_main=(\"a.wav\",a);a=0);x=(_main=(\"a.wav\",90000000));\n"
+       "                                             ^\n"},
+  };
+  for (const auto& [playlist, expected] : cases) {
+    const Checked checked = check(playlist);
+    EXPECT_TRUE(checked.plays) << playlist;
+    EXPECT_EQ(checked.diagnostics, expected) << playlist;
+  }
+  EXPECT_EQ(check("x=(_main=(\"a.wav\",\"./a.wav\",1));", true, true).diagnostics,
+            "p.txt:1:11: warning: sample \"a.wav\" plays for 11 minutes\n"
+            " x=(_main=(\"a.wav\",\"./a.wav\",1));\n           ^\n"
+            "p.txt:1:11: note: it is decoded whole into memory: about 55 MB\n");
+}
+
+TEST(PlaylistChecker, TellsEachProblemJustBeforeThePlayersMessage) {
+  testkit::TempDir dir;
+  std::string deep = "1";
+  for (int i = 0; i < 1001; ++i) deep = "(" + deep + ",1)";
+  ASSERT_TRUE(dir.write("p.txt", "x=(_main=\"b.wav\");\ny=(_main=" + deep + ");"));
+  Session session(std::make_unique<testkit::FakeMixer>(), nullptr, 0);
+  PlaylistChecker checker("p.txt", printText);
+  std::string text;
+  {
+    testkit::StdoutCapture out;
+    checker.check(session, dir.file("p.txt"));
+    text = out.text();
+  }
+  session.release();
+  EXPECT_EQ(text.substr(0, text.find("Error : Note")),
+            "p.txt:1:10: error: cannot load sample \"b.wav\": Mix_LoadWAV_RW with NULL src\n"
+            " x=(_main=\"b.wav\");\n          ^\np.txt:1:10: note: tried \"b.wav\", \"" +
+                dir.file("b.wav") + "\"\n : Unable to Open Audio File : \"b.wav\" : " +
+                "Mix_LoadWAV_RW with NULL src\n");
+  // A long line is shown as a window that keeps the caret under its column.
+  const std::string line = "y=(_main=" + deep + ");";
+  const std::string head = "p.txt:2:1011: ";
+  const std::string deepest = head + "error: pattern nested deeper than 1000 levels\n " +
+                              line.substr(931, 160) + "\n " + std::string(79, ' ') + "^\n" + head +
+                              "note: each pattern inside another is a level, and so is each name "
+                              "it refers to\ncan't understand as Pattern Object : nested";
+  EXPECT_EQ(text.substr(text.find(head), deepest.size()), deepest);
+  EXPECT_EQ(checker.errors(), 2u);
+}
+
+TEST(PlaylistChecker, TreesIndentFortyLevelsAndThenTellTheDepth) {
+  testkit::TempDir dir;
+  std::string deep = "7";
+  for (int i = 0; i < 45; ++i) deep = "(" + deep + ",1)";
+  ASSERT_TRUE(dir.write("p.txt", "x=(_main=" + deep + ");"));
+  Session session(std::make_unique<testkit::FakeMixer>(), nullptr, 0);
+  ASSERT_TRUE(PlaylistChecker("p.txt", printText).check(session, dir.file("p.txt")));
+  const std::string tree = describeSong(*session.songs()[0], 22050), cap(80, ' ');
+  EXPECT_NE(tree.find("\n" + cap + "sequence of 2\n" + cap + "[41] sequence of 2\n"), tree.npos);
+  EXPECT_NE(tree.find("\n" + cap + "[47] pause 7 ms\n"), tree.npos) << tree;
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/console.h"
+#include "app/playlist_checker.h"
 #include "app/playlist_watcher.h"
 #include "app/session.h"
 #include "audio/mix_clock.h"
@@ -112,7 +113,9 @@ int runVelumora(int argc, char** argv) {
     waits.fd = watcher.descriptor();
     waits.onReady = [&] {
       if (!watcher.changed()) return;
-      session.reload(path);
+      // Problems of the edit are shown where they are, as the checker does.
+      PlaylistChecker explain(path, [](const std::string& text) { printText(text); });
+      session.reload(path, &explain.map(), &explain);
       watchFiles(watcher, path, session.samples());
     };
   }

@@ -43,6 +43,10 @@ class PlaylistChecker : public ProblemSink {
   void report(Kind kind, std::string_view at, const std::string& what,
               const std::string& note) override;
 
+  // Where the problems of a reading with this as sink are located; the
+  // reading fills it (Session::reload()).
+  SourceMap& map() { return map_; }
+
   std::size_t errors() const { return errors_; }
   std::size_t warnings() const { return warnings_; }
 

@@ -73,15 +73,15 @@ bool Session::start(const std::string& path, SourceMap* map, ProblemSink* sink) 
   return ok;
 }
 
-bool Session::build(const std::string& path, std::vector<std::shared_ptr<Song>>& songs) {
+bool Session::build(const std::string& path, std::vector<std::shared_ptr<Song>>& songs,
+                    SourceMap* map, ProblemSink* sink) {
   std::string text;
-  if (!readWholeFile(path, text)) return false;
-  cleanPlaylistText(text);
+  if (!readWholeFile(path, text, map)) return false;
+  cleanPlaylistText(text, map != nullptr ? &map->origins() : nullptr);
   std::vector<std::unique_ptr<Song>> built;
   auto cleaned = std::make_shared<const BalancedText>(std::move(text));
-  if (!buildSongs(cleaned, samples_, built)) {
-    return false;
-  }
+  if (map != nullptr) map->attach(cleaned->text());
+  if (!buildSongs(cleaned, samples_, built, sink)) return false;
   for (auto& song : built) songs.push_back(std::move(song));
   return true;
 }
@@ -93,12 +93,12 @@ void Session::startPlayers(bool inBackground) {
   players_->start(songs_, inBackground);
 }
 
-bool Session::reload(const std::string& path) {
+bool Session::reload(const std::string& path, SourceMap* map, ProblemSink* sink) {
   samples_.forgetChanged(retired_);
   std::vector<std::shared_ptr<Song>> fresh;
   bool built = false;
   try {
-    built = build(path, fresh);
+    built = build(path, fresh, map, sink);
   } catch (const std::bad_alloc&) {
     printLine("out of memory");
   }

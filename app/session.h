@@ -54,8 +54,9 @@ class Session {
   // samples did not change play on undisturbed, a changed song takes up its
   // new text after its current repetition, a removed one ends there, a new
   // one starts. Says what changed in one line. A playlist that no longer
-  // reads or grows is reported and the songs play on as they were (false).
-  bool reload(const std::string& path);
+  // reads or grows is reported and the songs play on as they were (false);
+  // with a map and a sink, every problem is also told where it is.
+  bool reload(const std::string& path, SourceMap* map = nullptr, ProblemSink* sink = nullptr);
 
   // Stops the players, halts and releases the channels, destroys the songs,
   // closes the mixer and quits SDL, printing each step. Runs in full
@@ -83,7 +84,8 @@ class Session {
  private:
   bool start(const std::string& path, SourceMap* map, ProblemSink* sink);
   // Reads, cleans and builds; false after the messages.
-  bool build(const std::string& path, std::vector<std::shared_ptr<Song>>& songs);
+  bool build(const std::string& path, std::vector<std::shared_ptr<Song>>& songs, SourceMap* map,
+             ProblemSink* sink);
 
   std::unique_ptr<Mixer> mixer_;
   std::unique_ptr<Clock> clock_;

@@ -142,7 +142,10 @@ TEST(Console, WatchReadsThePlaylistAgainWhenItIsSaved) {
   EXPECT_TRUE(run.waitFor("reloaded: 0 songs changed, 1 new, 0 removed\n"));
   EXPECT_TRUE(run.waitFor("playing 1 time(s) of \"b\"\n"));
   ASSERT_TRUE(dir.write("p.txt", "a=(_main=(100,nothing));"));
-  EXPECT_TRUE(run.waitFor("can't understand as Pattern Object \"nothing\"\n"
+  EXPECT_TRUE(run.waitFor("p.txt:1:15: error: no pattern is named \"nothing\"\n"
+                          " a=(_main=(100,nothing));\n"
+                          "               ^\n"
+                          "can't understand as Pattern Object \"nothing\"\n"
                           "MultiPattern::growTree Error\na : growTree error\n"
                           "reload failed: the songs play on as they were\n"));
   run.write("q\n");

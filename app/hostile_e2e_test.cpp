@@ -102,4 +102,54 @@ TEST(Hostile, MemoryThatRunsOutIsAFailedStartUp) {
   EXPECT_EQ(run.out, testkit::failedStart("out of memory\n")) << run.err;
 }
 
+// An 84-byte WAV whose header claims the given rate and channels.
+std::string craftedWav(uint32_t rate, uint16_t channels) {
+  std::string wav = "RIFF";
+  const auto put = [&](uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) wav += static_cast<char>(value >> (8 * i));
+  };
+  put(76, 4);
+  wav += "WAVEfmt ";
+  put(16, 4);
+  put(1, 2);
+  put(channels, 2);
+  put(rate, 4);
+  put(uint64_t{rate} * channels * 2, 4);
+  put(channels * 2u, 2);
+  put(16, 2);
+  wav += "data";
+  put(40, 4);
+  return wav + std::string(40, '\x10');
+}
+
+TEST(Hostile, CraftedSamplesAreRefusedByNameInEveryProgram) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.file("fifo.wav").c_str(), 0600), 0);
+  const struct {
+    const char* name;
+    std::string content;  // empty: made above
+    const char* reason;
+  } cases[] = {
+      {"zero.wav", craftedWav(0, 2), "sample rate 0 Hz is outside 1000 to 384000 Hz"},
+      {"one.wav", craftedWav(1, 2), "sample rate 1 Hz is outside 1000 to 384000 Hz"},
+      {"huge.wav", craftedWav(22579200, 2), "sample rate 22579200 Hz is outside"},
+      {"mute.wav", craftedWav(22050, 0), "0 channels"},
+      {"fifo.wav", "", "not a regular file but a FIFO"},
+  };
+  for (const auto& c : cases) {
+    if (!c.content.empty()) ASSERT_TRUE(dir.write(c.name, c.content));
+    ASSERT_TRUE(dir.write("p.txt", std::string("x=(_main=\"") + c.name + "\");"));
+    const std::string line =
+        std::string(" : Unable to Open Audio File : \"") + c.name + "\" : " + c.reason;
+    for (const char* program : {testkit::kVelumora, testkit::kCheck, testkit::kRender}) {
+      const bool check = std::string(program) == testkit::kCheck;
+      const auto run = testkit::runToEnd(
+          program, check ? std::vector<std::string>{"p.txt"} : std::vector<std::string>{"p.txt", "o.wav"},
+          dir.path(), kSilent);
+      EXPECT_EQ(run.status, program == testkit::kVelumora ? 255 : 1) << program << " " << c.name;
+      EXPECT_NE(run.out.find(line), std::string::npos) << program << "\n" << run.out;
+    }
+  }
+}
+
 }  // namespace

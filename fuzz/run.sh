@@ -13,7 +13,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
 shift $(($# < 1 ? $# : 1))
 build="${FUZZ_BUILD_DIR:-$here/build-fuzz}"
-targets=(${FUZZ_TARGETS:-playlist_fuzzer})
+targets=(${FUZZ_TARGETS:-playlist_fuzzer sample_fuzzer})
 
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DVELUMORA_FUZZ=ON -DVELUMORA_TESTS=OFF >/dev/null

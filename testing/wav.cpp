@@ -39,17 +39,13 @@ bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture
   capture.rate = rate;
   capture.left.clear();
   capture.right.clear();
-  const std::size_t frames = bytes.size() / 4;
-  capture.left.reserve(frames);
-  capture.right.reserve(frames);
-  auto sampleAt = [&bytes](std::size_t at) {
-    const uint16_t low = static_cast<unsigned char>(bytes[at]);
-    const uint16_t high = static_cast<unsigned char>(bytes[at + 1]);
-    return static_cast<int16_t>(static_cast<uint16_t>(low | (high << 8)));
-  };
-  for (std::size_t i = 0; i < frames; ++i) {
-    capture.left.push_back(sampleAt(4 * i));
-    capture.right.push_back(sampleAt(4 * i + 2));
+  for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
+    const auto sample = [&](std::size_t i) {
+      return static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) |
+                                  static_cast<uint8_t>(bytes[i + 1]) << 8);
+    };
+    capture.left.push_back(sample(at));
+    capture.right.push_back(sample(at + 2));
   }
   return true;
 }
@@ -62,8 +58,6 @@ double rms(const std::vector<int16_t>& samples, std::size_t begin, std::size_t c
   for (std::size_t i = begin; i < end; ++i) sum += double(samples[i]) * samples[i];
   return std::sqrt(sum / double(end - begin));
 }
-
-double rms(const std::vector<int16_t>& samples) { return rms(samples, 0, samples.size()); }
 
 int peak(const std::vector<int16_t>& samples) {
   int largest = 0;
@@ -87,19 +81,6 @@ double toneAmplitude(const std::vector<int16_t>& samples, std::size_t begin, std
   const double power = previous * previous + beforePrevious * beforePrevious -
                        coefficient * previous * beforePrevious;
   return 2.0 * std::sqrt(std::max(power, 0.0)) / double(n);
-}
-
-double dominantFrequency(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count,
-                         int rate, const std::vector<double>& candidates) {
-  double best = 0.0, bestAmplitude = -1.0;
-  for (double frequency : candidates) {
-    const double amplitude = toneAmplitude(samples, begin, count, frequency, rate);
-    if (amplitude > bestAmplitude) {
-      bestAmplitude = amplitude;
-      best = frequency;
-    }
-  }
-  return best;
 }
 
 }  // namespace testkit

@@ -39,7 +39,6 @@ bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture
 // Root mean square of samples [begin, begin + count), clipped to the data;
 // 0 for an empty range.
 double rms(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count);
-double rms(const std::vector<int16_t>& samples);
 // Largest absolute sample value.
 int peak(const std::vector<int16_t>& samples);
 
@@ -47,10 +46,6 @@ int peak(const std::vector<int16_t>& samples);
 // (Goertzel), in sample units: a full-window sine of amplitude A gives about A.
 double toneAmplitude(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count,
                      double frequency, int rate);
-
-// Which of the candidate frequencies is strongest in the range.
-double dominantFrequency(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count,
-                         int rate, const std::vector<double>& candidates);
 
 }  // namespace testkit
 

@@ -74,7 +74,9 @@ TEST(Hostile, ClosedDescriptorsAndBrokenPipes) {
   } cases[] = {
       // Without standard input and output the program still plays until
       // told to end, and ends in order.
-      {"(" + velumora + " p.txt <&- >&- & p=$!; sleep 1; kill -TERM $p; wait $p; echo $?)", "0\n"},
+      {"(" + velumora + " p.txt <&- >&- & p=$!; sleep 1; grep -q '^State:.*[RS]' /proc/$p/status "
+       "&& echo playing; kill -TERM $p; wait $p; echo $?)",
+       "playing\n0\n"},
       // A reader that leaves early does not end the program.
       {"(sleep 1; echo q) | " + velumora + " p.txt | head -1; echo ${PIPESTATUS[1]}",
        "Velumora ver 1.0.1\n0\n"},

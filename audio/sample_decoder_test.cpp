@@ -241,6 +241,10 @@ const HostileCase kHostileCases[] = {
     {"VocEmptyBlockBeforeSound",
      file(voc(vocBlock(1, kVocSound.substr(0, 2)) + vocBlock(1, kVocSound))),
      "VOC data block at byte 26 is empty"},
+    // ... and likewise the block after the terminator.
+    {"VocBlocksAfterTheEnd",
+     file(voc(vocBlock(1, kVocSound) + std::string(1, '\0') + vocBlock(2, std::string(60, 'x')))),
+     "", 95, 105},
     {"VocMonoExtendedBlock",
      file(voc(vocBlock(8, le(65536 - 11610, 2) + std::string(2, '\0')) + vocBlock(1, kVocSound))),
      "VOC extended block for mono sound, on which SDL_mixer divides by zero"},

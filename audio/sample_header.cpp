@@ -279,8 +279,9 @@ bool prepareAiff(Bytes& b, int mixerRate, SampleHeader& header, std::string& err
 // VOC, as SDL_mixer's Mix_LoadVOC_RW reads it.
 //
 // Its block reader trusts every length. A block that yields no bytes (an
-// empty data or continuation block, a silence of length 0) makes the next
-// block be read into a buffer that was never grown for it: a heap overflow.
+// empty data or continuation block, a silence of length 0, the terminator)
+// makes the next block be read into a buffer that was never grown for it:
+// a heap overflow.
 // A silence first, or an extended block for mono sound, leaves the format
 // unset or divides by zero. The walk refuses those, turns harmless empty
 // blocks into skipped text blocks, and clips lengths to the file.
@@ -480,6 +481,9 @@ bool walkVoc(Bytes& b, VocWalk& walk, std::string& error) {
   if (!started)
     return fail(error, rate == kNoRate ? "VOC data had no sound!"
                                        : "VOC sound does not start with a data block");
+  // Past the terminator the decoder reads one more block, into a buffer it
+  // does not grow for it: a second terminator ends it there.
+  if (b.has(at, 2) && b.u8(at) == 0) b.setU8(at + 1, 0);
   return true;
 }
 

@@ -29,6 +29,13 @@ bool onCompat();
 std::vector<std::string> diskEnv(const std::string& file);
 int diskRate();
 
+// True in sanitizer builds, whose programs cannot start under ulimit -v.
+#ifdef VELUMORA_SANITIZED
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
 // The environment that plays silently.
 inline const std::vector<std::string> kSilent = {"SDL_AUDIODRIVER=dummy"};
 

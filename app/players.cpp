@@ -108,6 +108,7 @@ void Players::playSong(Slot& slot) {
   const std::atomic<bool>& stop = session_.stopFlag();
   const uint64_t rate = static_cast<uint64_t>(session_.mixer().rate());
   const uint64_t buffer = session_.mixer().bufferFrames();
+  const uint64_t slice = rate / 2 > 2 * buffer ? rate / 2 - buffer : rate / 2;
   // A player that starts late (thousands of songs start one by one, or a
   // song is added while others play) begins where the mix is, not with a
   // burst of the notes it missed.
@@ -133,10 +134,11 @@ void Players::playSong(Slot& slot) {
     // The moment is due once the clock is past moment - kLeadFrames.
     const uint64_t moment = player.nextMoment();
     const uint64_t target = moment >= kLeadFrames ? moment - kLeadFrames + 1 : 0;
-    // Reports are printed at least every half second while waiting.
+    // Reports are printed about every half second while waiting: one slice
+    // of the clock's, which sleeps a buffer past the frame it is given.
     do {
       report.flush();
-    } while (clock.waitUntil(std::min(target, clock.now() + rate / 2), stop) &&
+    } while (clock.waitUntil(std::min(target, clock.now() + slice), stop) &&
              clock.now() < target);
   }
   report.flush();

@@ -108,22 +108,14 @@ TEST(Hostile, MemoryThatRunsOutIsAFailedStartUp) {
 
 // An 84-byte WAV whose header claims the given rate and channels.
 std::string craftedWav(uint32_t rate, uint16_t channels) {
-  std::string wav = "RIFF";
-  const auto put = [&](uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) wav += static_cast<char>(value >> (8 * i));
+  const auto le = [](uint64_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
+    return out;
   };
-  put(76, 4);
-  wav += "WAVEfmt ";
-  put(16, 4);
-  put(1, 2);
-  put(channels, 2);
-  put(rate, 4);
-  put(uint64_t{rate} * channels * 2, 4);
-  put(channels * 2u, 2);
-  put(16, 2);
-  wav += "data";
-  put(40, 4);
-  return wav + std::string(40, '\x10');
+  return "RIFF" + le(76, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(channels, 2) + le(rate, 4) +
+         le(uint64_t{rate} * channels * 2, 4) + le(channels * 2u, 2) + le(16, 2) + "data" +
+         le(40, 4) + std::string(40, '\x10');
 }
 
 TEST(Hostile, CraftedSamplesAreRefusedByNameInEveryProgram) {
@@ -141,15 +133,16 @@ TEST(Hostile, CraftedSamplesAreRefusedByNameInEveryProgram) {
       {"fifo.wav", "", "not a regular file but a FIFO"},
   };
   for (const auto& c : cases) {
-    if (!c.content.empty()) ASSERT_TRUE(dir.write(c.name, c.content));
+    if (!c.content.empty()) {
+      ASSERT_TRUE(dir.write(c.name, c.content));
+    }
     ASSERT_TRUE(dir.write("p.txt", std::string("x=(_main=\"") + c.name + "\");"));
     const std::string line =
         std::string(" : Unable to Open Audio File : \"") + c.name + "\" : " + c.reason;
     for (const char* program : {testkit::kVelumora, testkit::kCheck, testkit::kRender}) {
-      const bool check = std::string(program) == testkit::kCheck;
-      const auto run = testkit::runToEnd(
-          program, check ? std::vector<std::string>{"p.txt"} : std::vector<std::string>{"p.txt", "o.wav"},
-          dir.path(), kSilent);
+      std::vector<std::string> args = {"p.txt", "o.wav"};
+      if (program == testkit::kCheck) args.pop_back();
+      const auto run = testkit::runToEnd(program, args, dir.path(), kSilent);
       EXPECT_EQ(run.status, program == testkit::kVelumora ? 255 : 1) << program << " " << c.name;
       EXPECT_NE(run.out.find(line), std::string::npos) << program << "\n" << run.out;
     }

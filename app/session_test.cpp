@@ -56,26 +56,6 @@ TEST(Session, PlayersKeepTheirTimeOnTheClockAndEndInOrder) {
   for (uint64_t frame : frames[1]) EXPECT_EQ(frame % 22050, 0u);
 }
 
-TEST(Session, FailedStartUpStillShutsDownInFull) {
-  testkit::TempDir dir;
-  Session session(std::make_unique<FakeMixer>(), nullptr, 0);
-  std::string text;
-  {
-    testkit::StdoutCapture out;
-    EXPECT_FALSE(session.initialize(dir.file("none.txt")));
-    session.shutdown();
-    text = out.text();
-  }
-  EXPECT_EQ(text, "Unable to Open file \"" + dir.file("none.txt") +
-                            "\"\nUnable to load file " + dir.file("none.txt") +
-                            "\nterminating all threads...\nhalting 0 channels...done.\n"
-                            "cleaning memory...done\naudio closed\nvelumora is terminated\n");
-}
-
-}  // namespace
-
-namespace {
-
 TEST(Session, ReloadKeepsUnchangedSongsAndSwitchesChangedOnesAtTheirRepetitions) {
   testkit::TempDir dir;
   for (const char* name : {"a.wav", "b.wav", "c.wav"}) ASSERT_TRUE(dir.write(name, "x"));

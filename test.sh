@@ -14,6 +14,7 @@ ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev 
   alsa-utils flac pulseaudio pulseaudio-utils libsdl1.2-compat clang libclang-rt-14-dev \
   mandoc dpkg-dev debhelper sndfile-programs sox vorbis-tools
 jobs="$(nproc)"
+stage() { echo "== $* (at ${SECONDS} s)"; }
 
 build() {  # build DIR [cmake options...]
   local dir="$1"
@@ -45,20 +46,20 @@ quiet_ctest() {  # DIR: runs its tests, shows everything only when one fails
   fi
 }
 
-echo "== tests =="
+stage tests
 build build -DVELUMORA_BENCHMARKS=ON
 (cd build && ctest --output-on-failure -j"$jobs" -LE deb)
 
 if [ "${VELUMORA_SANITIZERS:-1}" != 0 ]; then
-  echo "== address and undefined-behaviour sanitizers =="
+  stage address and undefined-behaviour sanitizers
   build build-asan -DVELUMORA_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
   ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$here/tools/lsan.supp" \
     UBSAN_OPTIONS=print_stacktrace=1 quiet_ctest build-asan
-  echo "== thread sanitizer =="
+  stage thread sanitizer
   build build-tsan -DVELUMORA_SANITIZE=thread
   TSAN_OPTIONS="suppressions=$here/tools/tsan.supp halt_on_error=1" quiet_ctest build-tsan
 
-  echo "== fuzzers =="
+  stage fuzzers
   fuzz_log="$(mktemp)"
   if fuzz/run.sh 20 >"$fuzz_log" 2>&1; then
     grep -E '^(== |Done|unchanged)' "$fuzz_log" || true
@@ -70,7 +71,7 @@ if [ "${VELUMORA_SANITIZERS:-1}" != 0 ]; then
   rm -f "$fuzz_log"
 fi
 
-echo "== Debian package =="
+stage Debian package
 # Built from the sources alone: skipped when they are those of its last pass.
 sources_sum="$(git ls-files -z | xargs -0 sha1sum 2>/dev/null | sha1sum)"
 if [ "${VELUMORA_RETEST:-0}" = 0 ] && [ -f build/deb.passed.sha1 ] &&
@@ -80,3 +81,4 @@ else
   (cd build && ctest --output-on-failure -L deb)
   echo "$sources_sum" >build/deb.passed.sha1
 fi
+echo "== all passed in ${SECONDS} s"

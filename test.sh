@@ -19,7 +19,11 @@ stage() { echo "== $* (at ${SECONDS} s)"; }
 build() {  # build DIR [cmake options...]
   local dir="$1"
   shift
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  # Line tables are debug information enough for the sanitizers' reports and
+  # a backtrace, and compile in two thirds of the time of full -g.
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1" \
+    "$@" >/dev/null
   cmake --build "$dir" -j"$jobs" >/dev/null
 }
 
@@ -52,7 +56,10 @@ build build -DVELUMORA_BENCHMARKS=ON
 
 if [ "${VELUMORA_SANITIZERS:-1}" != 0 ]; then
   stage address and undefined-behaviour sanitizers
-  build build-asan -DVELUMORA_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
+  # Built with clang and the fuzzers' instrumentation: the fuzz stage below
+  # links the same library.
+  build build-asan -DCMAKE_CXX_COMPILER=clang++ -DVELUMORA_FUZZ=ON \
+    -DVELUMORA_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
   ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$here/tools/lsan.supp" \
     UBSAN_OPTIONS=print_stacktrace=1 quiet_ctest build-asan
   stage thread sanitizer
@@ -61,7 +68,7 @@ if [ "${VELUMORA_SANITIZERS:-1}" != 0 ]; then
 
   stage fuzzers
   fuzz_log="$(mktemp)"
-  if fuzz/run.sh 20 >"$fuzz_log" 2>&1; then
+  if FUZZ_BUILD_DIR="$here/build-asan" fuzz/run.sh 15 >"$fuzz_log" 2>&1; then
     grep -E '^(== |Done|unchanged)' "$fuzz_log" || true
   else
     cat "$fuzz_log"

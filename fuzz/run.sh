@@ -5,7 +5,8 @@
 #   fuzz/run.sh [seconds per fuzzer] [extra libFuzzer flags...]
 #
 # Default 60 seconds. Findings are written to build-fuzz/findings/ and make
-# the script fail. FUZZ_BUILD_DIR chooses the build folder; FUZZ_TARGETS the
+# the script fail. FUZZ_BUILD_DIR chooses the build folder (one configured
+# with -DVELUMORA_FUZZ=ON is used as it is); FUZZ_TARGETS the
 # fuzzers (default: all). A fuzzer whose binary is the one of its last pass
 # is not run again unless VELUMORA_RETEST=1 or extra flags are given.
 set -euo pipefail
@@ -15,8 +16,12 @@ shift $(($# < 1 ? $# : 1))
 build="${FUZZ_BUILD_DIR:-$here/build-fuzz}"
 targets=(${FUZZ_TARGETS:-playlist_fuzzer sample_fuzzer})
 
-cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ -DVELUMORA_FUZZ=ON -DVELUMORA_TESTS=OFF >/dev/null
+# A build folder configured already (test.sh's sanitizer build) is kept as
+# it is; a new one gets the fuzzers alone, optimised.
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++ -DVELUMORA_FUZZ=ON -DVELUMORA_TESTS=OFF >/dev/null
+fi
 cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
 
 findings="$build/findings"

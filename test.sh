@@ -12,16 +12,20 @@ cd "$here"
 . tools/ensure-packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev valgrind \
   alsa-utils flac pulseaudio pulseaudio-utils libsdl1.2-compat clang libclang-rt-14-dev \
-  mandoc dpkg-dev debhelper sndfile-programs sox vorbis-tools
+  mandoc dpkg-dev debhelper sndfile-programs sox vorbis-tools ninja-build
 jobs="$(nproc)"
 stage() { echo "== $* (at ${SECONDS} s)"; }
 
 build() {  # build DIR [cmake options...]
   local dir="$1"
   shift
+  # A folder made by another generator cannot be reconfigured for Ninja.
+  if [ -f "$dir/CMakeCache.txt" ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' "$dir/CMakeCache.txt"; then
+    rm -rf "$dir"
+  fi
   # Line tables are debug information enough for the sanitizers' reports and
   # a backtrace, and compile in two thirds of the time of full -g.
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1" \
     "$@" >/dev/null
   cmake --build "$dir" -j"$jobs" >/dev/null

@@ -26,22 +26,36 @@ cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
 
 findings="$build/findings"
 mkdir -p "$findings"
-for target in "${targets[@]}"; do
+# One fuzzer on each core at once; each one's output is shown when it ends.
+fuzz() {  # TARGET [libFuzzer flags...]
+  local target="$1"
+  shift
   echo "== $target"
-  stamp="$build/$target.passed.sha1"
+  local stamp="$build/$target.passed.sha1"
   if [ "${VELUMORA_RETEST:-0}" = 0 ] && [ $# -eq 0 ] && [ -f "$stamp" ] &&
     sha1sum "$build/$target" | cmp -s - "$stamp"; then
     echo "unchanged since its last pass"
-    continue
+    return 0
   fi
-  corpus="$build/corpus-$target"
+  local corpus="$build/corpus-$target"
   mkdir -p "$corpus"
-  seeds="$here/fuzz/corpus/${target%_fuzzer}"
+  local seeds="$here/fuzz/corpus/${target%_fuzzer}"
   [ -d "$seeds" ] && cp -n "$seeds"/* "$corpus"/
   ASAN_OPTIONS="detect_leaks=1:${ASAN_OPTIONS:-}" \
     LSAN_OPTIONS="suppressions=$here/tools/lsan.supp:${LSAN_OPTIONS:-}" \
     UBSAN_OPTIONS="print_stacktrace=1:${UBSAN_OPTIONS:-}" \
     "$build/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
-    -artifact_prefix="$findings/$target-" -print_final_stats=1 "$@" "$corpus"
-  sha1sum "$build/$target" >"$stamp"
+    -artifact_prefix="$findings/$target-" -print_final_stats=1 "$@" "$corpus" 2>&1 &&
+    sha1sum "$build/$target" >"$stamp"
+}
+pids=()
+for target in "${targets[@]}"; do
+  fuzz "$target" "$@" >"$build/$target.log" 2>&1 &
+  pids+=($!)
 done
+status=0
+for i in "${!targets[@]}"; do
+  wait "${pids[$i]}" || status=1
+  cat "$build/${targets[$i]}.log"
+done
+exit "$status"

@@ -59,8 +59,10 @@ void fadeOut(SdlMixer& mixer, double seconds) {
   mixer.envelope().fadeOut(from, frames);
   const auto deadline = std::chrono::steady_clock::now() +
                         std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000) + 1000);
-  while (mixer.framesMixed() < mixer.envelope().silentFrom() &&
-         std::chrono::steady_clock::now() < deadline) {
+  // And a fifth of a second of silence after it, for the buffers between
+  // the mix and the device (sdl12-compat converts and buffers again).
+  const uint64_t end = mixer.envelope().silentFrom() + static_cast<uint64_t>(mixer.rate() / 5);
+  while (mixer.framesMixed() < end && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }

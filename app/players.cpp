@@ -93,8 +93,7 @@ void Players::play(Slot& slot) {
   }
   // Nothing of this thread may touch the session after this.
   std::lock_guard<std::mutex> lock(mutex_);
-  --running_;
-  ended_.notify_all();
+  if (--running_ == 0) ended_.notify_all();
 }
 
 void Players::playSong(Slot& slot) {

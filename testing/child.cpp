@@ -2,13 +2,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 
@@ -18,16 +17,28 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void closeFd(int& fd) {
-  if (fd >= 0) close(fd);
-  fd = -1;
-}
-
 std::size_t occurrences(const std::string& text, const std::string& part) {
   std::size_t count = 0;
   for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
     ++count;
   return count;
+}
+
+// An unnamed file that the child writes and the test reads as it grows.
+int outputFile() {
+  char name[] = "/tmp/velumora-child-XXXXXX";
+  const int fd = mkostemp(name, O_CLOEXEC);
+  unlink(name);
+  return fd;
+}
+
+std::string contents(int fd) {
+  std::string text;
+  char buffer[65536];
+  ssize_t got;
+  for (off_t at = 0; (got = pread(fd, buffer, sizeof buffer, at)) > 0; at += got)
+    text.append(buffer, static_cast<std::size_t>(got));
+  return text;
 }
 
 }  // namespace
@@ -41,16 +52,18 @@ Child::Child(const std::string& program, const std::vector<std::string>& args,
   std::vector<char*> argv;
   for (std::string& arg : argStore) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  int in[2], out[2], err[2];
-  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-    ADD_FAILURE() << "pipe failed";
+  int in[2];
+  outFile_ = outputFile();
+  errFile_ = outputFile();
+  if (pipe2(in, O_CLOEXEC) != 0 || outFile_ < 0 || errFile_ < 0) {
+    ADD_FAILURE() << "pipe or output file failed";
     return;
   }
   pid_ = fork();
   if (pid_ == 0) {
     dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
+    dup2(outFile_, 1);
+    dup2(errFile_, 2);
     for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(sig, SIG_DFL);
     if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(127);
@@ -58,22 +71,17 @@ Child::Child(const std::string& program, const std::vector<std::string>& args,
     _exit(127);
   }
   close(in[0]);
-  close(out[1]);
-  close(err[1]);
   in_ = in[1];
-  outPipe_ = out[0];
-  errPipe_ = err[0];
   if (pid_ < 0) ADD_FAILURE() << "fork failed";
 }
 
 Child::~Child() {
-  if (pid_ > 0 && status_ < 0 && !reap(false)) {
+  if (pid_ > 0 && !reap(false)) {
     kill(pid_, SIGKILL);
     reap(true);
   }
-  closeFd(in_);
-  closeFd(outPipe_);
-  closeFd(errPipe_);
+  for (int fd : {in_, outFile_, errFile_})
+    if (fd >= 0) close(fd);
 }
 
 bool Child::write(const std::string& text) {
@@ -87,26 +95,19 @@ bool Child::write(const std::string& text) {
   return true;
 }
 
-void Child::closeInput() { closeFd(in_); }
+void Child::closeInput() {
+  if (in_ >= 0) close(in_);
+  in_ = -1;
+}
 
-void Child::pump(int ms) {
-  pollfd fds[2] = {{outPipe_, POLLIN, 0}, {errPipe_, POLLIN, 0}};
-  if (outPipe_ < 0 && errPipe_ < 0) {
-    usleep(static_cast<useconds_t>(ms) * 1000);
-    return;
-  }
-  if (poll(fds, 2, ms) <= 0) return;
-  for (int i = 0; i < 2; ++i) {
-    if (fds[i].revents == 0) continue;
-    int& fd = i == 0 ? outPipe_ : errPipe_;
-    char buffer[65536];
-    const ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got > 0) {
-      (i == 0 ? out_ : err_).append(buffer, static_cast<std::size_t>(got));
-    } else if (got == 0 || errno != EINTR) {
-      closeFd(fd);
-    }
-  }
+const std::string& Child::out() {
+  out_ = contents(outFile_);
+  return out_;
+}
+
+const std::string& Child::err() {
+  err_ = contents(errFile_);
+  return err_;
 }
 
 bool Child::reap(bool block) {
@@ -122,12 +123,13 @@ bool Child::reap(bool block) {
 
 bool Child::waitFor(const std::string& text, std::size_t count) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(kPatienceMs);
-  while (occurrences(out_, text) < count) {
-    if (outPipe_ < 0 || Clock::now() > deadline) {
-      ADD_FAILURE() << "no " << count << " x \"" << text << "\" in\n" << out_ << "\n" << err_;
+  while (occurrences(out(), text) < count) {
+    if (reap(false) || Clock::now() > deadline) {
+      if (occurrences(out(), text) >= count) break;
+      ADD_FAILURE() << "no " << count << " x \"" << text << "\" in\n" << out_ << "\n" << err();
       return false;
     }
-    pump(50);
+    usleep(20000);
   }
   return true;
 }
@@ -136,10 +138,7 @@ bool Child::signal(int number) { return pid_ > 0 && status_ < 0 && kill(pid_, nu
 
 bool Child::runsAfter(int ms) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  while (Clock::now() < deadline) {
-    if (reap(false)) return false;
-    pump(20);
-  }
+  while (Clock::now() < deadline && !reap(false)) usleep(20000);
   return !reap(false);
 }
 
@@ -149,12 +148,11 @@ int Child::wait() {
     if (Clock::now() > deadline) {
       kill(pid_, SIGKILL);
       reap(true);
-      ADD_FAILURE() << "no exit in time\n" << out_ << "\n" << err_;
+      ADD_FAILURE() << "no exit in time\n" << out() << "\n" << err();
       return -1;
     }
-    pump(20);
+    usleep(20000);
   }
-  for (int round = 0; round < 100 && (outPipe_ >= 0 || errPipe_ >= 0); ++round) pump(50);
   return status_;
 }
 

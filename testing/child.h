@@ -2,7 +2,8 @@
 #define VELUMORA_TESTING_CHILD_H_
 
 // Runs a built program as a user would, for end-to-end tests: its standard
-// input, output and error are pipes held by the test. Every wait has a
+// input is a pipe held by the test, its output and error unnamed files that
+// the test reads as they grow. Every wait has a
 // deadline; when it passes, the child is killed and the test fails (never
 // hangs). The destructor kills a child that is still running.
 
@@ -32,23 +33,22 @@ class Child {
   // Waits until standard output holds text `count` times.
   bool waitFor(const std::string& text, std::size_t count = 1);
   bool signal(int number);
-  // Reads the output to its end; the exit status, 128 + the signal that
-  // ended it, or -1 after a timeout.
+  // The exit status, 128 + the signal that ended it, or -1 after a timeout.
   int wait();
   // True when the child still runs after ms milliseconds.
   bool runsAfter(int ms);
 
-  const std::string& out() const { return out_; }
-  const std::string& err() const { return err_; }
+  // What it has written so far.
+  const std::string& out();
+  const std::string& err();
 
  private:
-  void pump(int ms);
   bool reap(bool block);
 
   pid_t pid_ = -1;
   int in_ = -1;
-  int outPipe_ = -1;
-  int errPipe_ = -1;
+  int outFile_ = -1;
+  int errFile_ = -1;
   int status_ = -1;
   std::string out_;
   std::string err_;

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "testing/child.h"
@@ -28,11 +30,14 @@ int64_t msSince(std::chrono::steady_clock::time_point start) {
 TEST(Hostile, SignalsEndStartUpAtOnce) {
   TempDir dir;
   ASSERT_EQ(mkfifo(dir.file("fifo.txt").c_str(), 0600), 0);
-  // Enough samples to load for seconds.
+  // Enough samples to load for seconds: copies of one, each its own file.
+  ASSERT_TRUE(testkit::writeToneWav(dir.file("s.wav"), {300.0, 2.0, 0.2, 44100, 2}));
+  std::ifstream tone(dir.file("s.wav"), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(tone)), std::istreambuf_iterator<char>());
   std::string playlist = "x=(_main=(";
   for (int i = 0; i < 400; ++i) {
     const std::string name = "s" + std::to_string(i) + ".wav";
-    ASSERT_TRUE(testkit::writeToneWav(dir.file(name), {300.0 + i, 2.0, 0.2, 44100, 2}));
+    ASSERT_TRUE(dir.write(name, bytes));
     playlist += "\"" + name + "\",";
   }
   ASSERT_TRUE(dir.write("many.txt", playlist + "1));"));

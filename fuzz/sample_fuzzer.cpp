@@ -9,135 +9,82 @@
 #include <SDL_mixer.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "audio/sample_decoder.h"
+#include "testing/wav.h"
 
 namespace {
 
+using testkit::be;
+using testkit::le;
+
 std::string path;
 
-class Reader {
- public:
-  Reader(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+// The input, read a little-endian field at a time; zeros past its end.
+struct Reader {
+  const uint8_t* data;
+  std::size_t size, at = 0;
   uint64_t take(int bytes) {
     uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) value |= uint64_t{at_ < size_ ? data_[at_++] : 0u} << (8 * i);
+    for (int i = 0; i < bytes; ++i) value |= uint64_t{at < size ? data[at++] : 0u} << (8 * i);
     return value;
   }
-  std::string rest() const {
-    return std::string(reinterpret_cast<const char*>(data_) + std::min(at_, size_),
-                       size_ - std::min(at_, size_));
-  }
-
- private:
-  const uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
+  std::string rest() { return std::string(data + at, data + size); }
 };
 
-void put(std::string& out, uint64_t value, int bytes, bool bigEndian = false) {
-  for (int i = 0; i < bytes; ++i) {
-    const int shift = 8 * (bigEndian ? bytes - 1 - i : i);
-    out += static_cast<char>(value >> shift);
-  }
-}
-
 std::string wav(Reader& in) {
-  const uint16_t tag = in.take(1) % 3 == 0 ? 1 : static_cast<uint16_t>(in.take(2));
-  const uint16_t channels = static_cast<uint16_t>(in.take(1));
-  const uint32_t rate = static_cast<uint32_t>(in.take(4));
-  const uint16_t bits = static_cast<uint16_t>(in.take(1));
-  const uint32_t declared = static_cast<uint32_t>(in.take(4));
+  const uint64_t tag = in.take(1) % 3 == 0 ? 1 : in.take(2), channels = in.take(1),
+                 rate = in.take(4), bits = in.take(1), declared = in.take(4);
   const std::string data = in.rest();
-  std::string out = "RIFF";
-  put(out, 36 + data.size(), 4);
-  out += "WAVEfmt ";
-  put(out, 16, 4);
-  put(out, tag, 2);
-  put(out, channels, 2);
-  put(out, rate, 4);
-  put(out, uint64_t{rate} * channels * bits / 8, 4);
-  put(out, channels * bits / 8u, 2);
-  put(out, bits, 2);
-  out += "data";
-  put(out, declared % 2 == 0 ? data.size() : declared, 4);
-  return out + data;
+  return "RIFF" + le(36 + data.size(), 4) + "WAVEfmt " + le(16, 4) + le(tag, 2) + le(channels, 2) +
+         le(rate, 4) + le(rate * channels * bits / 8, 4) + le(channels * bits / 8, 2) +
+         le(bits, 2) + "data" + le(declared % 2 == 0 ? data.size() : declared, 4) + data;
 }
 
 std::string voc(Reader& in) {
-  std::string out = "Creative Voice File\x1a";
-  put(out, 26, 2);
-  put(out, 0x010a, 2);
-  put(out, 0x1129, 2);
+  std::string out = "Creative Voice File\x1a" + le(26, 2) + le(0x010a, 2) + le(0x1129, 2);
   // A few blocks: kind, declared length, then their bytes.
   for (int block = 0; block < 3; ++block) {
-    const uint8_t kind = static_cast<uint8_t>(in.take(1) % 10);
-    const uint32_t length = static_cast<uint32_t>(in.take(2));
-    out += static_cast<char>(kind);
-    put(out, length, 3);
-    for (uint32_t i = 0; i < std::min<uint32_t>(length, 64); ++i) out += static_cast<char>(in.take(1));
+    const uint64_t kind = in.take(1) % 10, length = in.take(2);
+    out += static_cast<char>(kind) + le(length, 3);
+    for (uint64_t i = 0; i < std::min<uint64_t>(length, 64); ++i)
+      out += static_cast<char>(in.take(1));
   }
   return out + in.rest();
 }
 
 std::string aiff(Reader& in) {
-  const uint16_t channels = static_cast<uint16_t>(in.take(1));
-  const uint32_t frames = static_cast<uint32_t>(in.take(4));
-  const uint16_t bits = static_cast<uint16_t>(in.take(1));
-  const uint16_t exponent = static_cast<uint16_t>(in.take(2));
-  const uint64_t mantissa = in.take(8);
+  const uint64_t channels = in.take(1), frames = in.take(4), bits = in.take(1),
+                 exponent = in.take(2), mantissa = in.take(8);
   const std::string data = in.rest();
-  std::string out = "FORM";
-  put(out, 46 + data.size(), 4, true);
-  out += "AIFFCOMM";
-  put(out, 18, 4, true);
-  put(out, channels, 2, true);
-  put(out, frames, 4, true);
-  put(out, bits, 2, true);
-  put(out, exponent, 2, true);
-  put(out, mantissa, 8, true);
-  out += "SSND";
-  put(out, 8 + data.size(), 4, true);
-  put(out, 0, 8, true);
-  return out + data;
+  return "FORM" + be(46 + data.size(), 4) + "AIFFCOMM" + be(18, 4) + be(channels, 2) +
+         be(frames, 4) + be(bits, 2) + be(exponent, 2) + be(mantissa, 8) + "SSND" +
+         be(8 + data.size(), 4) + be(0, 8) + data;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
-  if (SDL_Init(SDL_INIT_AUDIO) != 0 || Mix_OpenAudio(22050, AUDIO_S16LSB, 2, 512) != 0) {
-    std::abort();
-  }
   char pattern[] = "/tmp/velumora-sample-fuzz-XXXXXX";
   const int fd = mkstemp(pattern);
-  if (fd < 0) std::abort();
+  if (SDL_Init(SDL_INIT_AUDIO) != 0 || Mix_OpenAudio(22050, AUDIO_S16LSB, 2, 512) != 0 || fd < 0)
+    std::abort();
   close(fd);
   path = pattern;
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  Reader in(data, size);
-  const uint8_t kind = static_cast<uint8_t>(in.take(1));
-  std::string file;
-  switch (kind % 4) {
-    case 0:
-      file = wav(in);
-      break;
-    case 1:
-      file = voc(in);
-      break;
-    case 2:
-      file = aiff(in);
-      break;
-    default:
-      file = in.rest();
-  }
+  Reader in{data, size};
+  std::string (*const build[])(Reader&) = {wav, voc, aiff};
+  const uint64_t kind = in.take(1) % 4;
+  const std::string file = kind < 3 ? build[kind](in) : in.rest();
   FILE* out = std::fopen(path.c_str(), "wb");
   std::fwrite(file.data(), 1, file.size(), out);
   std::fclose(out);

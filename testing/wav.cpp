@@ -9,18 +9,13 @@
 
 namespace testkit {
 
-namespace {
-
 constexpr double kPi = 3.14159265358979323846;
-
-}  // namespace
 
 bool writeToneWav(const std::string& path, const Tone& tone) {
   if (tone.rate <= 0 || tone.channels <= 0 || tone.seconds < 0) return false;
   const auto frames = static_cast<uint32_t>(std::lround(tone.seconds * tone.rate));
   const double scale = std::clamp(tone.amplitude, 0.0, 1.0) * 32767.0;
   std::vector<int16_t> samples;
-  samples.reserve(static_cast<std::size_t>(frames) * static_cast<std::size_t>(tone.channels));
   for (uint32_t i = 0; i < frames; ++i) {
     const double value = scale * std::sin(2.0 * kPi * tone.frequency * i / tone.rate);
     samples.insert(samples.end(), static_cast<std::size_t>(tone.channels),
@@ -34,16 +29,12 @@ bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture
                        std::size_t headerBytes) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
-  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  bytes.erase(0, std::min(headerBytes, bytes.size()));
-  capture.rate = rate;
-  capture.left.clear();
-  capture.right.clear();
-  for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
-    const auto sample = [&](std::size_t i) {
-      return static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) |
-                                  static_cast<uint8_t>(bytes[i + 1]) << 8);
-    };
+  const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+  const auto sample = [&bytes](std::size_t i) {
+    return static_cast<int16_t>(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
+  };
+  capture = StereoCapture{rate, {}, {}};
+  for (std::size_t at = headerBytes; at + 4 <= bytes.size(); at += 4) {
     capture.left.push_back(sample(at));
     capture.right.push_back(sample(at + 2));
   }
@@ -51,12 +42,10 @@ bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture
 }
 
 double rms(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count) {
-  if (begin >= samples.size()) return 0.0;
   const std::size_t end = std::min(samples.size(), begin + count);
-  if (end == begin) return 0.0;
   double sum = 0.0;
   for (std::size_t i = begin; i < end; ++i) sum += double(samples[i]) * samples[i];
-  return std::sqrt(sum / double(end - begin));
+  return end > begin ? std::sqrt(sum / double(end - begin)) : 0.0;
 }
 
 int peak(const std::vector<int16_t>& samples) {
@@ -67,10 +56,8 @@ int peak(const std::vector<int16_t>& samples) {
 
 double toneAmplitude(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count,
                      double frequency, int rate) {
-  if (begin >= samples.size() || rate <= 0) return 0.0;
   const std::size_t end = std::min(samples.size(), begin + count);
-  const std::size_t n = end - begin;
-  if (n == 0) return 0.0;
+  if (end <= begin || rate <= 0) return 0.0;
   const double coefficient = 2.0 * std::cos(2.0 * kPi * frequency / rate);
   double previous = 0.0, beforePrevious = 0.0;
   for (std::size_t i = begin; i < end; ++i) {
@@ -80,7 +67,7 @@ double toneAmplitude(const std::vector<int16_t>& samples, std::size_t begin, std
   }
   const double power = previous * previous + beforePrevious * beforePrevious -
                        coefficient * previous * beforePrevious;
-  return 2.0 * std::sqrt(std::max(power, 0.0)) / double(n);
+  return 2.0 * std::sqrt(std::max(power, 0.0)) / double(end - begin);
 }
 
 }  // namespace testkit

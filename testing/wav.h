@@ -1,9 +1,9 @@
 #ifndef VELUMORA_TESTING_WAV_H_
 #define VELUMORA_TESTING_WAV_H_
 
-// Test audio: writing small sine-tone WAV files, and reading and measuring
-// what SDL's disk audio driver wrote (raw signed 16-bit little-endian
-// interleaved stereo).
+// Test audio: sine-tone WAV files, the fields of hand-made sample headers,
+// and reading and measuring what SDL's disk audio driver wrote (raw signed
+// 16-bit little-endian interleaved stereo).
 
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +23,17 @@ struct Tone {
 // Writes a 16-bit PCM WAV file holding the tone; false on failure.
 bool writeToneWav(const std::string& path, const Tone& tone);
 
+// The low `bytes` bytes of value, little-endian (le) or big-endian (be).
+inline std::string le(uint64_t value, int bytes) {
+  std::string out;
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
+  return out;
+}
+inline std::string be(uint64_t value, int bytes) {
+  const std::string little = le(value, bytes);
+  return std::string(little.rbegin(), little.rend());
+}
+
 struct StereoCapture {
   int rate = 22050;
   std::vector<int16_t> left;
@@ -30,9 +41,8 @@ struct StereoCapture {
   std::size_t frames() const { return left.size(); }
 };
 
-// Reads a raw S16LE stereo file, after skipping headerBytes (44 for the WAV
-// files the renderer writes). A trailing partial frame is dropped. False
-// when the file cannot be read.
+// Reads a raw S16LE stereo file after headerBytes (44 for the renderer's
+// WAV files), dropping a trailing partial frame; false when unreadable.
 bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture,
                        std::size_t headerBytes = 0);
 

@@ -48,7 +48,9 @@ TEST(Hostile, SignalsEndStartUpAtOnce) {
     int status;
   } cases[] = {
       {testkit::kVelumora, {"fifo.txt"}, "Unable to Open file \"fifo.txt\" : interrupted\n", 255},
-      {testkit::kRender, {"fifo.txt", "o.wav"}, "Unable to Open file \"fifo.txt\" : interrupted\n",
+      {testkit::kRender,
+       {"fifo.txt", "o.wav"},
+       "Unable to Open file \"fifo.txt\" : interrupted\n",
        1},
       // Either the next sample or the next song notices.
       {testkit::kVelumora, {"many.txt"}, "", 255},
@@ -79,15 +81,17 @@ TEST(Hostile, ClosedDescriptorsAndBrokenPipes) {
   } cases[] = {
       // Without standard input and output the program still plays until
       // told to end, and ends in order.
-      {"(" + velumora + " p.txt <&- >&- & p=$!; sleep 1; grep -q '^State:.*[RS]' /proc/$p/status "
-       "&& echo playing; kill -TERM $p; wait $p; echo $?)",
+      {"(" + velumora +
+           " p.txt <&- >&- & p=$!; sleep 1; grep -q '^State:.*[RS]' /proc/$p/status "
+           "&& echo playing; kill -TERM $p; wait $p; echo $?)",
        "playing\n0\n"},
       // A reader that leaves early does not end the program.
       {"(sleep 1; echo q) | " + velumora + " p.txt | head -1; echo ${PIPESTATUS[1]}",
        "Velumora ver 1.0.1\n0\n"},
       // Standard input that never ends holds no memory.
-      {"ulimit -v 400000; " + velumora + " p.txt </dev/zero >/dev/null & p=$!; sleep 2; "
-       "kill -TERM $p; wait $p; echo $?",
+      {"ulimit -v 400000; " + velumora +
+           " p.txt </dev/zero >/dev/null & p=$!; sleep 2; "
+           "kill -TERM $p; wait $p; echo $?",
        "0\n"},
   };
   for (const auto& c : cases) {
@@ -113,11 +117,7 @@ TEST(Hostile, MemoryThatRunsOutIsAFailedStartUp) {
 
 // An 84-byte WAV whose header claims the given rate and channels.
 std::string craftedWav(uint32_t rate, uint16_t channels) {
-  const auto le = [](uint64_t value, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
-    return out;
-  };
+  using testkit::le;
   return "RIFF" + le(76, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(channels, 2) + le(rate, 4) +
          le(uint64_t{rate} * channels * 2, 4) + le(channels * 2u, 2) + le(16, 2) + "data" +
          le(40, 4) + std::string(40, '\x10');

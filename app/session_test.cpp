@@ -1,5 +1,5 @@
-// A run of the live program against a fake mixer and clock: the lines of
-// start-up, players and shutdown, and the notes of songs played on threads.
+// A run of the live program against a fake mixer and clock: songs played on
+// threads, reloaded while they play, and the lines of it all.
 
 #include "app/session.h"
 
@@ -15,46 +15,6 @@
 namespace {
 
 using testkit::FakeMixer;
-
-TEST(Session, PlayersKeepTheirTimeOnTheClockAndEndInOrder) {
-  testkit::TempDir dir;
-  ASSERT_TRUE(dir.write("a.wav", "x"));
-  ASSERT_TRUE(dir.write("p.txt",
-                        "one=(_main=(\"" + dir.file("a.wav") + "\",250);_param=4,0,0);"
-                        "two=(_main=(\"" + dir.file("a.wav") + "\",1000);_param=_infinite,0,0);"));
-  auto owned = std::make_unique<FakeMixer>();
-  FakeMixer& mixer = *owned;
-  Session session(std::move(owned), std::make_unique<testkit::FakeClock>(), 7);
-  std::string text;
-  {
-    testkit::StdoutCapture out;
-    if (session.initialize(dir.file("p.txt"))) {
-      session.startPlayers(false);
-      // The endless song plays on simulated time until the finite one is done.
-      while (out.text().find("one done\n") == std::string::npos) std::this_thread::yield();
-    }
-    session.shutdown();
-    text = out.text();
-  }
-  for (const char* line : {"playing 4 time(s) of \"one\"\n", "playing infinite time(s) of \"two\"\n"})
-    EXPECT_NE(text.find(line), std::string::npos) << text;
-  // The endless song ends after the stop; a player may start its song late.
-  const std::string tail =
-      "two done\nhalting 0 channels...done.\ncleaning memory...done\naudio closed\n"
-      "velumora is terminated\n";
-  ASSERT_GE(text.size(), tail.size());
-  EXPECT_EQ(text.substr(text.size() - tail.size()), tail) << text;
-  EXPECT_LT(text.find("terminating all threads...\n"), text.size() - tail.size()) << text;
-  std::vector<uint64_t> frames[2];
-  for (const auto& note : mixer.notes()) frames[note.song].push_back(note.frame);
-  for (auto& song : frames) {
-    std::sort(song.begin(), song.end());
-    const uint64_t first = song.empty() ? 0 : song[0];
-    for (uint64_t& frame : song) frame -= first;
-  }
-  EXPECT_EQ(frames[0], (std::vector<uint64_t>{0, 5512, 11025, 16537}));
-  for (uint64_t frame : frames[1]) EXPECT_EQ(frame % 22050, 0u);
-}
 
 TEST(Session, ReloadKeepsUnchangedSongsAndSwitchesChangedOnesAtTheirRepetitions) {
   testkit::TempDir dir;
@@ -89,9 +49,10 @@ TEST(Session, ReloadKeepsUnchangedSongsAndSwitchesChangedOnesAtTheirRepetitions)
     // A broken edit keeps the songs; a good one changes b and adds c.
     dir.write("p.txt", first + "x=(_main=(nothing,1));");
     EXPECT_FALSE(session.reload("p.txt"));
-    dir.write("p.txt", "a=(_main=(\"a.wav\",1000);_param=_infinite,0,0);"
-                       "b=(_main=(\"c.wav\",250);_param=_infinite,0,0);"
-                       "c=(_main=\"c.wav\");");
+    dir.write("p.txt",
+              "a=(_main=(\"a.wav\",1000);_param=_infinite,0,0);"
+              "b=(_main=(\"c.wav\",250);_param=_infinite,0,0);"
+              "c=(_main=\"c.wav\");");
     EXPECT_TRUE(session.reload("p.txt"));
     time.setLimit(30 * 22050);
     while (count(0, "a.wav") < 12 || count(1, "c.wav") < 8) std::this_thread::yield();

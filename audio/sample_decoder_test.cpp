@@ -35,7 +35,7 @@ class SampleDecoderTest : public ::testing::Test {
   testkit::TempDir dir_;
 };
 
-int sh(const testkit::TempDir& dir, const std::string& command) {
+int runIn(const testkit::TempDir& dir, const std::string& command) {
   return std::system(("cd '" + dir.path() + "' && " + command).c_str());
 }
 
@@ -58,7 +58,7 @@ class SampleDecoderTone : public SampleDecoderTest,
 TEST_P(SampleDecoderTone, KeepsPitchAndLength) {
   const ToneCase& c = GetParam();
   ASSERT_TRUE(testkit::writeToneWav(dir_.file("t.wav"), {440.0, 1.0, 0.5, c.rate, c.channels}));
-  if (sh(dir_, c.encode) != 0) GTEST_SKIP() << "cannot run " << c.encode;
+  if (runIn(dir_, c.encode) != 0) GTEST_SKIP() << "cannot run " << c.encode;
   DecodedSample out;
   std::string error;
   ASSERT_TRUE(decodeSample(dir_.file("f"), kMixerRate, out, error)) << error;
@@ -110,13 +110,13 @@ Make bytes(std::string content) {
   return [content](const testkit::TempDir& dir) { return dir.write("f", content); };
 }
 Make shell(std::string command) {
-  return [command](const testkit::TempDir& dir) { return sh(dir, command) == 0; };
+  return [command](const testkit::TempDir& dir) { return runIn(dir, command) == 0; };
 }
 // A second of 16-bit stereo FLAC whose STREAMINFO says `total` samples.
 Make flacSaying(uint32_t total) {
   return [total](const testkit::TempDir& dir) {
     if (!testkit::writeToneWav(dir.file("t.wav"), {440.0, 1.0, 0.5, 44100, 2}) ||
-        sh(dir, "flac --silent -o f t.wav") != 0)
+        runIn(dir, "flac --silent -o f t.wav") != 0)
       return false;
     std::ifstream in(dir.file("f"), std::ios::binary);
     std::string flac((std::istreambuf_iterator<char>(in)), {});

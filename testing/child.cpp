@@ -15,7 +15,7 @@ namespace testkit {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Steady = std::chrono::steady_clock;
 
 std::size_t occurrences(const std::string& text, const std::string& part) {
   std::size_t count = 0;
@@ -122,9 +122,9 @@ bool Child::reap(bool block) {
 }
 
 bool Child::waitFor(const std::string& text, std::size_t count) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(kPatienceMs);
+  const auto deadline = Steady::now() + std::chrono::milliseconds(kPatienceMs);
   while (occurrences(out(), text) < count) {
-    if (reap(false) || Clock::now() > deadline) {
+    if (reap(false) || Steady::now() > deadline) {
       if (occurrences(out(), text) >= count) break;
       ADD_FAILURE() << "no " << count << " x \"" << text << "\" in\n" << out_ << "\n" << err();
       return false;
@@ -137,15 +137,15 @@ bool Child::waitFor(const std::string& text, std::size_t count) {
 bool Child::signal(int number) { return pid_ > 0 && status_ < 0 && kill(pid_, number) == 0; }
 
 bool Child::runsAfter(int ms) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  while (Clock::now() < deadline && !reap(false)) usleep(20000);
+  const auto deadline = Steady::now() + std::chrono::milliseconds(ms);
+  while (Steady::now() < deadline && !reap(false)) usleep(20000);
   return !reap(false);
 }
 
 int Child::wait() {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(kPatienceMs);
+  const auto deadline = Steady::now() + std::chrono::milliseconds(kPatienceMs);
   while (!reap(false)) {
-    if (Clock::now() > deadline) {
+    if (Steady::now() > deadline) {
       kill(pid_, SIGKILL);
       reap(true);
       ADD_FAILURE() << "no exit in time\n" << out() << "\n" << err();

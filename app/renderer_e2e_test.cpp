@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <string>
 
 #include "testing/child.h"
@@ -20,16 +18,6 @@ using testkit::kRender;
 using testkit::runToEnd;
 using testkit::StereoCapture;
 using testkit::TempDir;
-
-std::string bytesOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
 
 TEST(Render, WritesTheMixAtItsTrueTimeAndPitch) {
   TempDir dir;
@@ -45,9 +33,8 @@ TEST(Render, WritesTheMixAtItsTrueTimeAndPitch) {
                          "of \"t\"\nt done\n"),
             std::string::npos)
       << run.out;
-  const std::string bytes = bytesOf(dir.file("out.wav"));
-  ASSERT_EQ(bytes.size(), 44u + 5 * 22050 * 4);
-  EXPECT_EQ(bytes.compare(0, 4, "RIFF"), 0);
+  // A 44-byte header, then five seconds of 16-bit stereo.
+  EXPECT_EQ(std::filesystem::file_size(dir.file("out.wav")), 44u + 5 * 22050 * 4);
   StereoCapture mix;
   ASSERT_TRUE(testkit::readStereoCapture(dir.file("out.wav"), 22050, mix, 44));
   for (std::size_t start : {0u, 2u * 22050}) {
@@ -76,14 +63,14 @@ TEST(Render, FailsWithoutLeavingAFile) {
   for (const auto& c : cases) {
     const auto run = runToEnd(kRender, c.args, dir.path());
     EXPECT_EQ(run.status, c.status) << run.out << run.err;
-    EXPECT_FALSE(exists(dir.file("o.wav")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("o.wav")));
   }
   testkit::Child long_(kRender, {"ok.txt", "o.wav", "--seconds", "800000"}, dir.path());
   ASSERT_TRUE(long_.waitFor("rendering"));
   long_.signal(SIGINT);
   EXPECT_EQ(long_.wait(), 130);
   EXPECT_NE(long_.out().find("interrupted: \"o.wav\" not written\n"), std::string::npos);
-  EXPECT_FALSE(exists(dir.file("o.wav")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("o.wav")));
 }
 
 TEST(Render, WritesToStandardOutputAndNeverOverTheInput) {

@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -167,27 +166,6 @@ Finished runToEnd(const std::string& program, const std::vector<std::string>& ar
   finished.out = child.out();
   finished.err = child.err();
   return finished;
-}
-
-std::string findProgram(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string directories = path != nullptr ? path : "/usr/bin:/bin";
-  for (std::size_t from = 0; from <= directories.size();) {
-    const std::size_t end = std::min(directories.find(':', from), directories.size());
-    const std::string candidate = directories.substr(from, end - from) + "/" + name;
-    if (end > from && access(candidate.c_str(), X_OK) == 0) return candidate;
-    from = end + 1;
-  }
-  return "";
-}
-
-bool runProgram(const std::string& name, const std::vector<std::string>& args,
-                std::string* output) {
-  const std::string program = findProgram(name);
-  if (program.empty()) return false;
-  const Finished run = runToEnd(program, args, "");
-  if (output != nullptr) *output = run.out + run.err;
-  return run.status == 0;
 }
 
 }  // namespace testkit

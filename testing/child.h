@@ -65,13 +65,6 @@ Finished runToEnd(const std::string& program, const std::vector<std::string>& ar
                   const std::string& dir, const std::vector<std::string>& env = {},
                   const std::string& input = "");
 
-// The absolute path of a program on PATH; empty when there is none.
-std::string findProgram(const std::string& name);
-// Runs a program found on PATH to its end; true when it exits with 0. Its
-// standard output and error go to output when given.
-bool runProgram(const std::string& name, const std::vector<std::string>& args,
-                std::string* output = nullptr);
-
 }  // namespace testkit
 
 #endif  // VELUMORA_TESTING_CHILD_H_

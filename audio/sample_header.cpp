@@ -295,7 +295,7 @@ struct VocRateField {
 };
 
 struct VocWalk {
-  int rate = 0;  // SDL_mixer's spec->freq once every block is read
+  int rate = 0;  // the rate SDL_mixer reports once every block is read
   int channels = 0;
   uint64_t bytes = 0;  // what the decoder returns, before its mask
   uint32_t sampleBytes = 0;

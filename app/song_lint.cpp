@@ -120,23 +120,16 @@ struct SongLint {
     if (song.pattern == nullptr) return;
     bool notes = false;
     bool pause = false;
-    std::unordered_set<PatternObject*> seen;
-    std::vector<PatternObject*> pending = {song.pattern};
-    while (!pending.empty() && !pause) {
-      PatternObject* node = pending.back();
-      pending.pop_back();
-      if (node->body != nullptr) {
-        if (node->ownsBody || seen.insert(node->body).second) pending.push_back(node->body);
-      } else if (const std::vector<PatternObject*>* children = node->subpatterns()) {
-        pending.insert(pending.end(), children->begin(), children->end());
-      } else if (const auto* randomWait = dynamic_cast<const RandomWait*>(node)) {
+    song.forEachLeaf([&](PatternObject& leaf) {
+      if (const auto* randomWait = dynamic_cast<const RandomWait*>(&leaf)) {
         pause = randomWait->maximum > 0;
-      } else if (const auto* wait = dynamic_cast<const Wait*>(node)) {
+      } else if (const auto* wait = dynamic_cast<const Wait*>(&leaf)) {
         pause = wait->duration > 0;
       } else {
-        notes = notes || dynamic_cast<const Note*>(node) != nullptr;
+        notes = notes || dynamic_cast<const Note*>(&leaf) != nullptr;
       }
-    }
+      return !pause;
+    });
     if (pause || !notes) return;
     sink.warning(song.songName, "song " + quoted(song.songName) + " never pauses",
                  song.loops == kInfiniteLoops

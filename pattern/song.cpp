@@ -93,12 +93,18 @@ bool checkShape(const std::vector<PatternObject*>& roots, ProblemSink* sink) {
 }  // namespace
 
 void Song::setPosition(int16_t angle, uint8_t distance) {
-  // Every node reachable from the main pattern, each once: a named pattern
-  // used from many places gets the same position every time anyway, and
-  // visiting it once per use would cost time exponential in the nesting of
-  // shared names. Only leaves keep a position (a Note; a pause ignores it).
   this->angle = angle;
   this->distance = distance;
+  // Only leaves keep a position (a Note; a pause ignores it).
+  forEachLeaf([&](PatternObject& leaf) {
+    leaf.setPosition(angle, distance);
+    return true;
+  });
+}
+
+void Song::forEachLeaf(const std::function<bool(PatternObject&)>& visit) const {
+  // Each node once: a named pattern used from many places would otherwise
+  // cost time exponential in the nesting of shared names.
   if (pattern == nullptr) return;
   std::unordered_set<PatternObject*> seen;
   std::vector<PatternObject*> pending = {pattern};
@@ -110,8 +116,8 @@ void Song::setPosition(int16_t angle, uint8_t distance) {
       if (node->ownsBody || seen.insert(node->body).second) pending.push_back(node->body);
     } else if (const std::vector<PatternObject*>* children = node->subpatterns()) {
       pending.insert(pending.end(), children->rbegin(), children->rend());
-    } else {
-      node->setPosition(angle, distance);
+    } else if (!visit(*node)) {
+      return;
     }
   }
 }

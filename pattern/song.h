@@ -9,6 +9,7 @@
 // plays it, and destroyed after that has ended.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,11 @@ class Song : public NamedPattern {
   // Hands the position to every Note that the grown main pattern reaches,
   // through its references too, visiting each node once.
   void setPosition(int16_t angle, uint8_t distance);
+
+  // Calls visit on every leaf (Note or pause) that the grown main pattern
+  // reaches through its references too, each node once and in the order
+  // the song plays them, until visit returns false.
+  void forEachLeaf(const std::function<bool(PatternObject&)>& visit) const;
 
   uint32_t loops = 1;
   std::string_view songName;

@@ -52,6 +52,11 @@ Checked check(const std::string& playlist, bool notes = false, bool longSamples 
   return checked;
 }
 
+// A sequence of `leaf` and 1, nested `levels` deep.
+std::string nested(const std::string& leaf, int levels) {
+  return levels == 0 ? leaf : "(" + nested(leaf, levels - 1) + ",1)";
+}
+
 TEST(PlaylistChecker, ErrorsAtTheirPlaces) {
   const std::pair<const char*, const char*> cases[] = {
       {"x;", "p.txt:1:1: error: \"x\" is not a song: it has no \"=\"\n"},
@@ -109,8 +114,7 @@ TEST(PlaylistChecker, WarningsForWhatPlaysButIsAMistake) {
 
 TEST(PlaylistChecker, TellsEachProblemJustBeforeThePlayersMessage) {
   testkit::TempDir dir;
-  std::string deep = "1";
-  for (int i = 0; i < 1001; ++i) deep = "(" + deep + ",1)";
+  const std::string deep = nested("1", 1001);
   ASSERT_TRUE(dir.write("p.txt", "x=(_main=\"b.wav\");\ny=(_main=" + deep + ");"));
   Session session(std::make_unique<testkit::FakeMixer>(), nullptr, 0);
   PlaylistChecker checker("p.txt", printText);
@@ -139,8 +143,7 @@ TEST(PlaylistChecker, TellsEachProblemJustBeforeThePlayersMessage) {
 
 TEST(PlaylistChecker, TreesIndentFortyLevelsAndThenTellTheDepth) {
   testkit::TempDir dir;
-  std::string deep = "7";
-  for (int i = 0; i < 45; ++i) deep = "(" + deep + ",1)";
+  const std::string deep = nested("7", 45);
   ASSERT_TRUE(dir.write("p.txt", "x=(_main=" + deep + ");"));
   Session session(std::make_unique<testkit::FakeMixer>(), nullptr, 0);
   ASSERT_TRUE(PlaylistChecker("p.txt", printText).check(session, dir.file("p.txt")));

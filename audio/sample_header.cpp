@@ -646,27 +646,23 @@ bool prepareFlac(Bytes& b, int mixerRate, SampleHeader& header, std::string& err
 
 bool prepareSampleHeader(std::vector<uint8_t>& bytes, int mixerRate, SampleHeader& header,
                          std::string& error) {
+  // By the magic number SDL_mixer tells them by; anything else it reads as
+  // it is.
+  static const struct {
+    const char* magic;
+    SampleFormat format;
+    bool (*prepare)(Bytes&, int, SampleHeader&, std::string&);
+  } kinds[] = {
+      {"RIFF", SampleFormat::kWav, prepareWav},       {"WAVE", SampleFormat::kWav, prepareWav},
+      {"FORM", SampleFormat::kAiff, prepareAiff},     {"Crea", SampleFormat::kVoc, prepareVoc},
+      {"OggS", SampleFormat::kOggVorbis, prepareOgg}, {"fLaC", SampleFormat::kFlac, prepareFlac},
+  };
   header = SampleHeader();
   Bytes b(bytes);
-  if (b.is(0, "RIFF") || b.is(0, "WAVE")) {
-    header.format = SampleFormat::kWav;
-    return prepareWav(b, mixerRate, header, error);
-  }
-  if (b.is(0, "FORM")) {
-    header.format = SampleFormat::kAiff;
-    return prepareAiff(b, mixerRate, header, error);
-  }
-  if (b.is(0, "Crea")) {
-    header.format = SampleFormat::kVoc;
-    return prepareVoc(b, mixerRate, header, error);
-  }
-  if (b.is(0, "OggS")) {
-    header.format = SampleFormat::kOggVorbis;
-    return prepareOgg(b, mixerRate, header, error);
-  }
-  if (b.is(0, "fLaC")) {
-    header.format = SampleFormat::kFlac;
-    return prepareFlac(b, mixerRate, header, error);
+  for (const auto& kind : kinds) {
+    if (!b.is(0, kind.magic)) continue;
+    header.format = kind.format;
+    return kind.prepare(b, mixerRate, header, error);
   }
   return true;
 }

@@ -28,7 +28,6 @@ struct TargetCase {
   const char* check;   // shell, after finish; "bytes" holds what was written
   bool finish = true;  // or discard
 };
-void PrintTo(const TargetCase& c, std::ostream* os) { *os << c.name; }
 
 class Targets : public ::testing::TestWithParam<TargetCase> {};
 

@@ -98,28 +98,17 @@ TEST(Sound, LiveEqualsRenderedAndEverySongIsOnItsSide) {
 TEST(Sound, FadesAndTheSleepTimerShapeTheMix) {
   TempDir dir;
   ASSERT_TRUE(testkit::writeToneWav(dir.file("hum.wav"), Tone{440, 1.0, 0.5}));
-  // Six songs at distance 0 with tones of half scale: never clipped.
-  std::string songs;
-  for (int i = 0; i < 6; ++i) {
-    songs += "s" + std::to_string(i) + "=(_main=(\"hum.wav\",1000);_param=_infinite,0,0);";
-  }
-  ASSERT_TRUE(dir.write("six.txt", songs));
-  auto render =
-      testkit::runToEnd(testkit::kRender, {"six.txt", "six.wav", "--seconds", "2"}, dir.path());
-  ASSERT_EQ(render.status, 0) << render.out;
-  StereoCapture mix;
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("six.wav"), 22050, mix, 44));
-  EXPECT_LT(testkit::peak(mix.left), 32767);
-  EXPECT_GT(testkit::peak(mix.left), 30000);
   // One song, faded in and out over two seconds each.
   ASSERT_TRUE(dir.write("one.txt", "s=(_main=(\"hum.wav\",1000);_param=_infinite,0,100);"));
-  render = testkit::runToEnd(
+  const auto render = testkit::runToEnd(
       testkit::kRender, {"one.txt", "r.wav", "--seconds", "6", "--fade-in", "2", "--fade-out", "2"},
       dir.path());
   ASSERT_EQ(render.status, 0) << render.out;
+  StereoCapture mix;
   ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), 22050, mix, 44));
   const double full = testkit::rms(mix.left, 3 * 22050, 22050);
-  // A half-scale tone at distance 100 plays at its own level: 0.5 * 155/255.
+  // A half-scale tone at distance 100 plays at its own level, 0.5 * 155/255:
+  // with the channels' headroom given back, and under the limiter's knee.
   EXPECT_NEAR(full, 0.5 * 32767 * 155 / 255 / std::sqrt(2.0), 150);
   EXPECT_NEAR(testkit::rms(mix.left, 22050 - 1102, 2205) / full, 0.5, 0.08);
   EXPECT_NEAR(testkit::rms(mix.left, 5 * 22050 - 1102, 2205) / full, 0.5, 0.08);

@@ -18,8 +18,9 @@ TEST(PlayReport, PrintsTheFirstLinesThenOneASecondWithACount) {
     report.flush();
     text = out.text();
   }
-  EXPECT_EQ(text, "no\nno\nno\nno\nno\nno (100 notes since the last line)\n"
-                  "no (100 notes since the last line)\nno (100 notes since the last line)\n");
+  EXPECT_EQ(text,
+            "no\nno\nno\nno\nno\nno (100 notes since the last line)\n"
+            "no (100 notes since the last line)\nno (100 notes since the last line)\n");
 }
 
 }  // namespace

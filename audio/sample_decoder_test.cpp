@@ -50,8 +50,6 @@ struct ToneCase {
   int channels;
 };
 
-void PrintTo(const ToneCase& c, std::ostream* os) { *os << c.encode << " at " << c.rate; }
-
 class SampleDecoderTone : public SampleDecoderTest,
                           public ::testing::WithParamInterface<ToneCase> {};
 
@@ -125,22 +123,14 @@ Make flacSaying(uint32_t total) {
   };
 }
 
-std::string wav(uint32_t rate, uint16_t channels, uint32_t declared = 40, std::size_t held = 40) {
-  return "RIFF" + le(36 + held, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(channels, 2) +
-         le(rate, 4) + le(rate * 2, 4) + le(2u * channels, 2) + le(16, 2) + "data" +
-         le(declared, 4) + std::string(held, 'x');
+using testkit::vocBlock;
+using testkit::vocFile;
+using testkit::wavFile;
+const std::string kForty(40, 'x');
+// Mono, 100 frames of 16 bits at 22050 Hz.
+std::string aiff(const std::string& chunks) {
+  return testkit::aiffFile(1, 100, 16, std::string("\x40\x0d\xac\x44\0\0\0\0\0\0", 10), chunks);
 }
-// declared 0: the payload's size.
-std::string vocBlock(int type, const std::string& payload, uint32_t declared = 0) {
-  return static_cast<char>(type) + le(declared != 0 ? declared : payload.size(), 3) + payload;
-}
-std::string voc(const std::string& blocks) {
-  return "Creative Voice File\x1a" + le(26, 2) + le(0x010a, 2) + le(0x1129, 2) + blocks;
-}
-// FORM, AIFF and a COMM chunk: mono, 100 frames of 16 bits at 22050 Hz.
-const std::string kAiffHead = "FORM" + std::string("\0\0\0\x1e", 4) + "AIFFCOMM" +
-                              std::string("\0\0\0\x12\0\x01\0\0\0\x64\0\x10\x40\x0d\xac\x44", 16) +
-                              std::string(6, '\0');
 const std::string kVocSound = std::string("\xd3\x00", 2) + std::string(100, '\x90');  // 22222 Hz
 const char kUnrecognized[] = "Unrecognized sound file type";
 
@@ -151,8 +141,6 @@ struct HostileCase {
   std::size_t minFrames = 0, maxFrames = 0;
   bool mixersWords = false;  // SDL_mixer refuses the file safely itself, in these words
 };
-
-void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
 
 class SampleDecoderHostile : public SampleDecoderTest,
                              public ::testing::WithParamInterface<HostileCase> {};
@@ -181,38 +169,43 @@ TEST_P(SampleDecoderHostile, IsRefusedOrBounded) {
 }
 
 const HostileCase kHostileCases[] = {
-    {"WavRate0", bytes(wav(0, 1)), "sample rate 0 Hz is outside 1000 to 384000 Hz"},
-    {"WavRate1", bytes(wav(1, 1)), "sample rate 1 Hz is outside 1000 to 384000 Hz"},
-    {"WavRate22579200", bytes(wav(22579200, 1)),
+    {"WavRate1", bytes(wavFile(1, 1, 1, 16, kForty)),
+     "sample rate 1 Hz is outside 1000 to 384000 Hz"},
+    {"WavRate22579200", bytes(wavFile(1, 1, 22579200, 16, kForty)),
      "sample rate 22579200 Hz is outside 1000 to 384000 Hz"},
-    {"WavNoChannels", bytes(wav(22050, 0)), "0 channels; SDL converts only 1, 2, 4 or 6"},
-    {"WavClaimsFourGigabytes", bytes(wav(22050, 1, 0xfffffff0u, 400)), "", 200, 200},
+    {"WavNoChannels", bytes(wavFile(1, 0, 22050, 16, kForty)),
+     "0 channels; SDL converts only 1, 2, 4 or 6"},
+    {"WavClaimsFourGigabytes", bytes(wavFile(1, 1, 22050, 16, std::string(400, 'x'), 0xfffffff0u)),
+     "", 200, 200},
     // Sound data cut short of its declared 10000 bytes: 100 bytes at 22222 Hz.
-    {"TruncatedVoc", bytes(voc(vocBlock(1, kVocSound, 10002))), "", 95, 105},
+    {"TruncatedVoc", bytes(vocFile(vocBlock(1, kVocSound, 10002))), "", 95, 105},
     // Declares 16 MB of 8-bit sound; SDL_mixer made a 128 MB sample of it.
     {"JunkVoc82Bytes",
-     bytes(voc(vocBlock(
+     bytes(vocFile(vocBlock(
          9, le(22050, 4) + le(8, 1) + le(1, 1) + std::string(6, '\0') + std::string(40, 'j'),
          0xffffff))),
      "", 40, 40},
     // SDL_mixer reads the following block into a buffer it never grew.
     {"VocEmptyBlockBeforeSound",
-     bytes(voc(vocBlock(1, kVocSound.substr(0, 2)) + vocBlock(1, kVocSound))),
+     bytes(vocFile(vocBlock(1, kVocSound.substr(0, 2)) + vocBlock(1, kVocSound))),
      "VOC data block at byte 26 is empty"},
     // ... and likewise the block after the terminator.
     {"VocBlocksAfterTheEnd",
-     bytes(voc(vocBlock(1, kVocSound) + std::string(1, '\0') + vocBlock(2, std::string(60, 'x')))),
+     bytes(vocFile(vocBlock(1, kVocSound) + std::string(1, '\0') +
+                   vocBlock(2, std::string(60, 'x')))),
      "", 95, 105},
     {"VocMonoExtendedBlock",
-     bytes(voc(vocBlock(8, le(65536 - 11610, 2) + std::string(2, '\0')) + vocBlock(1, kVocSound))),
+     bytes(vocFile(vocBlock(8, le(65536 - 11610, 2) + std::string(2, '\0')) +
+                   vocBlock(1, kVocSound))),
      "VOC extended block for mono sound, on which SDL_mixer divides by zero"},
-    {"VocStartsWithSilence", bytes(voc(vocBlock(3, le(1000, 2) + "\xd3") + vocBlock(1, kVocSound))),
+    {"VocStartsWithSilence",
+     bytes(vocFile(vocBlock(3, le(1000, 2) + "\xd3") + vocBlock(1, kVocSound))),
      "VOC sound does not start with a data block"},
     // Classic SDL loops for ever looking for the SSND chunk.
-    {"AiffWithoutSoundChunk", bytes(kAiffHead), "Bad AIFF (no SSND chunk)"},
+    {"AiffWithoutSoundChunk", bytes(aiff("")), "Bad AIFF (no SSND chunk)"},
     // COMM declares 100 frames; SDL_mixer refused the file for the 50 it lacks.
     {"AiffShorterThanDeclared",
-     bytes(kAiffHead + "SSND" + std::string("\0\0\0\x6c", 4) + std::string(108, '\0')), "", 50, 50},
+     bytes(aiff("SSND" + std::string("\0\0\0\x6c", 4) + std::string(108, '\0'))), "", 50, 50},
     // STREAMINFO claiming fewer samples than the stream holds overran SDL_mixer's buffer.
     {"FlacLongerThanStreamInfo", flacSaying(1000), "", 22050, 22050},
     {"FlacWithoutSampleCount", flacSaying(0), "", 22050, 22050},

@@ -14,8 +14,6 @@ using testkit::be;
 using testkit::le;
 
 const std::string kSane44100("\x40\x0e\xac\x44\0\0\0\0\0\0", 10);
-const std::string kVoc =
-    std::string("Creative Voice File\x1a", 20) + le(26, 2) + le(0x10a, 2) + le(0x1129, 2);
 
 // The header is read where SDL_mixer reads it, and the edited bytes say
 // the mixer's rate with the lengths cut to what the file holds.
@@ -33,18 +31,18 @@ TEST(SampleHeader, ReadsAndRelabels) {
            std::string(42, 'x'),
        48000, 2, 10, 22050},
       {"AiffCommDeclaresMore",
-       "FORM" + be(0, 4) + "AIFFCOMM" + be(18, 4) + be(1, 2) + be(5000, 4) + be(16, 2) +
-           kSane44100 + "SSND" + be(20, 4) + std::string(8, '\0') + std::string(20, 'x'),
+       testkit::aiffFile(1, 5000, 16, kSane44100,
+                         "SSND" + be(20, 4) + std::string(8, '\0') + std::string(20, 'x')),
        44100, 1, 10, 22050},
       {"Svx8000",
        "FORM" + be(0, 4) + "8SVXVHDR" + be(20, 4) + std::string(12, '\0') + be(8000, 2) +
            std::string(6, '\0') + "BODY" + be(99, 4) + std::string(30, 'x'),
        8000, 1, 30, 22050},
-      {"VocTimeConstant", kVoc + "\x01" + le(2 + 50, 3) + "\xa5" + std::string(51, '\0'), 10989, 1,
-       50, 22222},
+      {"VocTimeConstant", testkit::vocFile(testkit::vocBlock(1, "\xa5" + std::string(51, '\0'))),
+       10989, 1, 50, 22222},
       {"VocRateAndContinuation",
-       kVoc + "\x09" + le(12 + 40, 3) + le(44100, 4) + "\x10\x02" + std::string(46, '\0') + "\x02" +
-           le(12, 3) + std::string(12, '\0'),
+       testkit::vocFile(testkit::vocBlock(9, le(44100, 4) + "\x10\x02" + std::string(46, '\0')) +
+                        testkit::vocBlock(2, std::string(12, '\0'))),
        44100, 2, 13, 22050},
   };
   for (const auto& c : cases) {

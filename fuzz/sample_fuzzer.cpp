@@ -40,31 +40,26 @@ struct Reader {
 std::string wav(Reader& in) {
   const uint64_t tag = in.take(1) % 3 == 0 ? 1 : in.take(2), channels = in.take(1),
                  rate = in.take(4), bits = in.take(1), declared = in.take(4);
-  const std::string data = in.rest();
-  return "RIFF" + le(36 + data.size(), 4) + "WAVEfmt " + le(16, 4) + le(tag, 2) + le(channels, 2) +
-         le(rate, 4) + le(rate * channels * bits / 8, 4) + le(channels * bits / 8, 2) +
-         le(bits, 2) + "data" + le(declared % 2 == 0 ? data.size() : declared, 4) + data;
+  return testkit::wavFile(tag, channels, rate, bits, in.rest(), declared % 2 == 0 ? -1 : declared);
 }
 
 std::string voc(Reader& in) {
-  std::string out = "Creative Voice File\x1a" + le(26, 2) + le(0x010a, 2) + le(0x1129, 2);
   // A few blocks: kind, declared length, then their bytes.
+  std::string blocks;
   for (int block = 0; block < 3; ++block) {
     const uint64_t kind = in.take(1) % 10, length = in.take(2);
-    out += static_cast<char>(kind) + le(length, 3);
+    blocks += static_cast<char>(kind) + le(length, 3);
     for (uint64_t i = 0; i < std::min<uint64_t>(length, 64); ++i)
-      out += static_cast<char>(in.take(1));
+      blocks += static_cast<char>(in.take(1));
   }
-  return out + in.rest();
+  return testkit::vocFile(blocks + in.rest());
 }
 
 std::string aiff(Reader& in) {
-  const uint64_t channels = in.take(1), frames = in.take(4), bits = in.take(1),
-                 exponent = in.take(2), mantissa = in.take(8);
-  const std::string data = in.rest();
-  return "FORM" + be(46 + data.size(), 4) + "AIFFCOMM" + be(18, 4) + be(channels, 2) +
-         be(frames, 4) + be(bits, 2) + be(exponent, 2) + be(mantissa, 8) + "SSND" +
-         be(8 + data.size(), 4) + be(0, 8) + data;
+  const uint64_t channels = in.take(1), frames = in.take(4), bits = in.take(1);
+  const std::string rate80 = be(in.take(2), 2) + be(in.take(8), 8), data = in.rest();
+  return testkit::aiffFile(channels, frames, bits, rate80,
+                           "SSND" + be(8 + data.size(), 4) + be(0, 8) + data);
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "testing/fakes.h"
+
 namespace testkit {
 
 namespace {
@@ -29,15 +31,6 @@ int outputFile() {
   const int fd = mkostemp(name, O_CLOEXEC);
   unlink(name);
   return fd;
-}
-
-std::string contents(int fd) {
-  std::string text;
-  char buffer[65536];
-  ssize_t got;
-  for (off_t at = 0; (got = pread(fd, buffer, sizeof buffer, at)) > 0; at += got)
-    text.append(buffer, static_cast<std::size_t>(got));
-  return text;
 }
 
 }  // namespace
@@ -100,12 +93,12 @@ void Child::closeInput() {
 }
 
 const std::string& Child::out() {
-  out_ = contents(outFile_);
+  out_ = contentsOf(outFile_);
   return out_;
 }
 
 const std::string& Child::err() {
-  err_ = contents(errFile_);
+  err_ = contentsOf(errFile_);
   return err_;
 }
 
@@ -120,39 +113,32 @@ bool Child::reap(bool block) {
   return true;
 }
 
+bool Child::until(int ms, const std::function<bool()>& done) {
+  const auto deadline = Steady::now() + std::chrono::milliseconds(ms);
+  while (!done() && Steady::now() < deadline) usleep(20000);
+  return done();
+}
+
 bool Child::waitFor(const std::string& text, std::size_t count) {
-  const auto deadline = Steady::now() + std::chrono::milliseconds(kPatienceMs);
-  while (occurrences(out(), text) < count) {
-    if (reap(false) || Steady::now() > deadline) {
-      if (occurrences(out(), text) >= count) break;
-      ADD_FAILURE() << "no " << count << " x \"" << text << "\" in\n" << out_ << "\n" << err();
-      return false;
-    }
-    usleep(20000);
-  }
-  return true;
+  const auto seen = [&] { return occurrences(out(), text) >= count; };
+  // The child may write its last words as it ends.
+  if (until(kPatienceMs, [&] { return seen() || reap(false); }) && seen()) return true;
+  ADD_FAILURE() << "no " << count << " x \"" << text << "\" in\n" << out_ << "\n" << err();
+  return false;
 }
 
 bool Child::signal(int number) { return pid_ > 0 && status_ < 0 && kill(pid_, number) == 0; }
 
 bool Child::runsAfter(int ms) {
-  const auto deadline = Steady::now() + std::chrono::milliseconds(ms);
-  while (Steady::now() < deadline && !reap(false)) usleep(20000);
-  return !reap(false);
+  return !until(ms, [&] { return reap(false); });
 }
 
 int Child::wait() {
-  const auto deadline = Steady::now() + std::chrono::milliseconds(kPatienceMs);
-  while (!reap(false)) {
-    if (Steady::now() > deadline) {
-      kill(pid_, SIGKILL);
-      reap(true);
-      ADD_FAILURE() << "no exit in time\n" << out() << "\n" << err();
-      return -1;
-    }
-    usleep(20000);
-  }
-  return status_;
+  if (until(kPatienceMs, [&] { return reap(false); })) return status_;
+  kill(pid_, SIGKILL);
+  reap(true);
+  ADD_FAILURE() << "no exit in time\n" << out() << "\n" << err();
+  return -1;
 }
 
 Finished runToEnd(const std::string& program, const std::vector<std::string>& args,

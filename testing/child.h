@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ class Child {
 
  private:
   bool reap(bool block);
+  // Polls until done() or ms have passed; what done() says at the end.
+  bool until(int ms, const std::function<bool()>& done);
 
   pid_t pid_ = -1;
   int in_ = -1;

@@ -4,9 +4,17 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 
 namespace testkit {
+
+std::string contentsOf(int fd) {
+  std::string text;
+  char buffer[65536];
+  ssize_t got;
+  for (off_t at = 0; (got = pread(fd, buffer, sizeof buffer, at)) > 0; at += got)
+    text.append(buffer, static_cast<std::size_t>(got));
+  return text;
+}
 
 bool FakeMixer::decode(const std::string& path, std::shared_ptr<const Sample>& sample,
                        std::string& error) {
@@ -70,13 +78,7 @@ StdoutCapture::~StdoutCapture() {
 
 std::string StdoutCapture::text() {
   std::fflush(stdout);
-  std::string result;
-  char buffer[4096];
-  ssize_t got;
-  for (off_t at = 0; (got = pread(file_, buffer, sizeof buffer, at)) > 0; at += got) {
-    result.append(buffer, static_cast<std::size_t>(got));
-  }
-  return result;
+  return contentsOf(file_);
 }
 
 }  // namespace testkit

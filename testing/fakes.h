@@ -68,6 +68,9 @@ class FakeClock : public Clock {
   int waiting_ = 0;
 };
 
+// Everything in the open file fd, read from its start.
+std::string contentsOf(int fd);
+
 // Everything written to standard output while it lives.
 class StdoutCapture {
  public:

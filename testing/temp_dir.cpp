@@ -7,7 +7,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <vector>
 
 namespace testkit {
 
@@ -15,13 +14,11 @@ TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern =
       std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/velumora-test-XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (mkdtemp(buffer.data()) == nullptr) {
+  if (mkdtemp(pattern.data()) == nullptr) {
     ADD_FAILURE() << "mkdtemp(" << pattern << "): " << std::strerror(errno);
-    return;
+  } else {
+    path_ = pattern;
   }
-  path_ = buffer.data();
 }
 
 TempDir::~TempDir() {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 
 #include "audio/wav_writer.h"
@@ -46,12 +45,6 @@ double rms(const std::vector<int16_t>& samples, std::size_t begin, std::size_t c
   double sum = 0.0;
   for (std::size_t i = begin; i < end; ++i) sum += double(samples[i]) * samples[i];
   return end > begin ? std::sqrt(sum / double(end - begin)) : 0.0;
-}
-
-int peak(const std::vector<int16_t>& samples) {
-  int largest = 0;
-  for (int16_t s : samples) largest = std::max(largest, std::abs(int(s)));
-  return largest;
 }
 
 double toneAmplitude(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count,

@@ -34,6 +34,30 @@ inline std::string be(uint64_t value, int bytes) {
   return std::string(little.rbegin(), little.rend());
 }
 
+// Hand-made sample files, their fields as given, however wrong.
+// WAV: a fmt chunk, then a data chunk declaring `declared` bytes (-1: those
+// it holds).
+inline std::string wavFile(uint16_t tag, uint16_t channels, uint64_t rate, uint16_t bits,
+                           const std::string& data, int64_t declared = -1) {
+  return "RIFF" + le(36 + data.size(), 4) + "WAVEfmt " + le(16, 4) + le(tag, 2) + le(channels, 2) +
+         le(rate, 4) + le(rate * channels * bits / 8, 4) + le(channels * bits / 8, 2) +
+         le(bits, 2) + "data" + le(declared < 0 ? data.size() : uint64_t(declared), 4) + data;
+}
+// VOC (version 1.10): the header, then blocks of a type, a 24-bit length
+// (the payload's, unless declared) and the payload.
+inline std::string vocFile(const std::string& blocks) {
+  return "Creative Voice File\x1a" + le(26, 2) + le(0x010a, 2) + le(0x1129, 2) + blocks;
+}
+inline std::string vocBlock(int type, const std::string& payload, uint32_t declared = 0) {
+  return static_cast<char>(type) + le(declared != 0 ? declared : payload.size(), 3) + payload;
+}
+// AIFF: a COMM chunk with the rate as 80-bit extended, then other chunks.
+inline std::string aiffFile(uint16_t channels, uint32_t frames, uint16_t bits,
+                            const std::string& rate80, const std::string& chunks) {
+  return "FORM" + be(30 + chunks.size(), 4) + "AIFFCOMM" + be(18, 4) + be(channels, 2) +
+         be(frames, 4) + be(bits, 2) + rate80 + chunks;
+}
+
 struct StereoCapture {
   int rate = 22050;
   std::vector<int16_t> left;
@@ -49,8 +73,6 @@ bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture
 // Root mean square of samples [begin, begin + count), clipped to the data;
 // 0 for an empty range.
 double rms(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count);
-// Largest absolute sample value.
-int peak(const std::vector<int16_t>& samples);
 
 // Amplitude of the component at `frequency` in samples [begin, begin + count)
 // (Goertzel), in sample units: a full-window sine of amplitude A gives about A.

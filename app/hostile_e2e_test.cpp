@@ -109,25 +109,4 @@ TEST(Hostile, MemoryThatRunsOutIsAFailedStartUp) {
   EXPECT_EQ(run.out, testkit::failedStart("out of memory\n")) << run.err;
 }
 
-TEST(Hostile, CraftedSamplesAreRefusedByNameInEveryProgram) {
-  // Each reason is the decoder's (its tests have them all); here it reaches
-  // every program's output.
-  TempDir dir;
-  ASSERT_EQ(mkfifo(dir.file("fifo.wav").c_str(), 0600), 0);
-  ASSERT_TRUE(dir.write("zero.wav", testkit::wavFile(1, 2, 0, 16, std::string(40, 1))));
-  for (const auto& [name, reason] : {std::pair{"zero.wav", "sample rate 0 Hz is outside"},
-                                     std::pair{"fifo.wav", "not a regular file but a FIFO"}}) {
-    ASSERT_TRUE(dir.write("p.txt", std::string("x=(_main=\"") + name + "\");"));
-    const std::string line =
-        std::string(" : Unable to Open Audio File : \"") + name + "\" : " + reason;
-    for (const char* program : {testkit::kVelumora, testkit::kCheck, testkit::kRender}) {
-      std::vector<std::string> args = {"p.txt", "o.wav"};
-      if (program == testkit::kCheck) args.pop_back();
-      const auto run = testkit::runToEnd(program, args, dir.path(), kSilent);
-      EXPECT_EQ(run.status, program == testkit::kVelumora ? 255 : 1) << program << " " << name;
-      EXPECT_NE(run.out.find(line), std::string::npos) << program << "\n" << run.out;
-    }
-  }
-}
-
 }  // namespace

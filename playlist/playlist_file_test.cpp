@@ -37,7 +37,9 @@ TEST(PlaylistFile, ReadsTextUpToNulOrCtrlZ) {
   const std::pair<std::string, std::string> cases[] = {
       {"a\r\nb\rc", "a\nb\rc"},
       {std::string("ab\0cd", 5), "ab"},
-      {"ab\x1a" "cd", "ab"},
+      {"ab\x1a"
+       "cd",
+       "ab"},
       {std::string(200000, 'x') + '\0' + "y", std::string(200000, 'x')},
   };
   for (const auto& [content, text] : cases) {

@@ -23,7 +23,7 @@ bool FakeMixer::decode(const std::string& path, std::shared_ptr<const Sample>& s
     return false;
   }
   ++decoded;
-  sample = std::make_shared<const Sample>(std::vector<int16_t>(2 * 2205, 1000), bufferFrames());
+  sample = std::make_shared<const Sample>(std::vector<int16_t>(2 * frames, 1000), bufferFrames());
   return true;
 }
 

@@ -27,8 +27,8 @@ class FakeMixer : public Mixer {
     uint32_t song;
   };
 
-  // Any existing file decodes to a sample of a tenth of a second; a missing
-  // one gives SDL_mixer's words.
+  // Any existing file decodes to a sample of `frames` frames (a tenth of a
+  // second unless set); a missing one gives SDL_mixer's words.
   bool decode(const std::string& path, std::shared_ptr<const Sample>& sample,
               std::string& error) override;
   void start(const NoteStart& note) override;
@@ -43,6 +43,7 @@ class FakeMixer : public Mixer {
 
   std::vector<Note> notes() const;
   int decoded = 0;
+  std::size_t frames = 2205;
 
  private:
   mutable std::mutex mutex_;

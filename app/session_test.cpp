@@ -5,10 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <thread>
 
-#include "app/players.h"
 #include "testing/fakes.h"
 #include "testing/temp_dir.h"
 

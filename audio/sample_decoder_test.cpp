@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "testing/programs.h"
 #include "testing/temp_dir.h"
 #include "testing/wav.h"
 

@@ -3,7 +3,6 @@
 #include "playlist/playlist_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <string>
 

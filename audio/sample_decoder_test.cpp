@@ -166,6 +166,9 @@ const HostileCase kHostileCases[] = {
      "sample rate 1 Hz is outside 1000 to 384000 Hz"},
     {"WavRate22579200", bytes(wavFile(1, 1, 22579200, 16, kForty)),
      "sample rate 22579200 Hz is outside 1000 to 384000 Hz"},
+    // The fmt chunk's header is the file's last bytes.
+    {"WavFmtCutShort", bytes("RIFF" + le(100, 4) + "WAVEfmt " + le(16, 4)),
+     "WAV fmt chunk is too short (0 bytes)"},
     {"WavNoChannels", bytes(wavFile(1, 0, 22050, 16, kForty)),
      "0 channels; SDL converts only 1, 2, 4 or 6"},
     {"WavClaimsFourGigabytes", bytes(wavFile(1, 1, 22050, 16, std::string(400, 'x'), 0xfffffff0u)),
@@ -202,6 +205,11 @@ const HostileCase kHostileCases[] = {
     // STREAMINFO claiming fewer samples than the stream holds overran SDL_mixer's buffer.
     {"FlacLongerThanStreamInfo", flacSaying(1000), "", 22050, 22050},
     {"FlacWithoutSampleCount", flacSaying(0), "", 22050, 22050},
+    // STREAMINFO alone, at 0 Hz, mono: SDL_mixer crashed converting no frames.
+    {"FlacRate0WithoutFrames",
+     bytes("fLaC\x80" + testkit::be(34, 3) + testkit::be(0x1000100000000000, 8) +
+           std::string(26, '\0')),
+     "sample rate 0 Hz is outside 1000 to 384000 Hz"},
     {"Fifo", shell("mkfifo f"), "not a regular file but a FIFO"},
     {"DevZero", shell("ln -s /dev/zero f"), "not a regular file but a character device"},
     {"OverOneGibibyte", shell("truncate -s 1073741825 f"), "file is larger than 1 GiB"},

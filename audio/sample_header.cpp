@@ -23,15 +23,17 @@ class Bytes {
     const std::size_t length = std::strlen(tag);
     return has(at, length) && std::memcmp(data_.data() + at, tag, length) == 0;
   }
-  uint8_t u8(std::size_t at) const { return data_[at]; }
+  // Reads past the end see zeros: a field a hostile file cuts short reads
+  // as 0 rather than as the heap beyond it.
+  uint8_t u8(std::size_t at) const { return at < data_.size() ? data_[at] : 0; }
   uint32_t le(std::size_t at, int count) const {
     uint32_t value = 0;
-    for (int i = count - 1; i >= 0; --i) value = value << 8 | data_[at + i];
+    for (int i = count - 1; i >= 0; --i) value = value << 8 | u8(at + i);
     return value;
   }
   uint32_t be(std::size_t at, int count) const {
     uint32_t value = 0;
-    for (int i = 0; i < count; ++i) value = value << 8 | data_[at + i];
+    for (int i = 0; i < count; ++i) value = value << 8 | u8(at + i);
     return value;
   }
   void setU8(std::size_t at, uint8_t value) { data_[at] = value; }
@@ -53,11 +55,16 @@ bool fail(std::string& error, const std::string& text) {
   return false;
 }
 
-bool checkRateAndChannels(int64_t rate, int64_t channels, std::string& error) {
+bool checkRate(int64_t rate, std::string& error) {
   if (rate < kMinSampleRate || rate > kMaxSampleRate)
     return fail(error, "sample rate " + std::to_string(rate) + " Hz is outside " +
                            std::to_string(kMinSampleRate) + " to " +
                            std::to_string(kMaxSampleRate) + " Hz");
+  return true;
+}
+
+bool checkRateAndChannels(int64_t rate, int64_t channels, std::string& error) {
+  if (!checkRate(rate, error)) return false;
   // The channel conversions classic SDL_BuildAudioCVT knows; others make
   // it run past its filter table or convert garbage.
   if (channels != 1 && channels != 2 && channels != 4 && channels != 6)
@@ -629,8 +636,11 @@ bool prepareFlac(Bytes& b, int mixerRate, SampleHeader& header, std::string& err
   const uint32_t bits = (((b.u8(20) & 0x01) << 4) | (b.u8(21) >> 4)) + 1;
   header.rate = static_cast<int>(rate);
   header.channels = static_cast<int>(channels);
+  // SDL_mixer converts from this rate even when no frame decodes, and a
+  // rate of 0 sends SDL's converter into endless recursion.
+  if (!checkRate(rate, error)) return false;
   // SDL_mixer 1.2.12 decodes 16-bit stereo only and refuses the rest
-  // itself, before it allocates or converts anything.
+  // itself when it meets their frames.
   if (channels != 2 || bits != 16) {
     header.leftToMixer = true;
     return true;

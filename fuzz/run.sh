@@ -26,6 +26,27 @@ cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
 
 findings="$build/findings"
 mkdir -p "$findings"
+# The sample fuzzer starts from a short tone in every format and layout the
+# program reads, made here (no audio is kept in the repository).
+sample_seeds() {  # DIR
+  command -v sox >/dev/null || return 0
+  local rate channels bits type
+  while read -r rate channels bits type; do
+    sox -n -r "$rate" -c "$channels" -b "$bits" "$1/seed-$rate-$channels-$bits.$type" \
+      synth 0.02 sine 440 2>/dev/null || true
+  done <<'SEEDS'
+8000 1 16 wav
+11025 2 8 wav
+22050 1 16 aiff
+16000 2 16 aiff
+11025 1 8 voc
+32000 2 16 voc
+8000 1 8 8svx
+8000 1 16 flac
+44100 2 16 flac
+8000 1 16 ogg
+SEEDS
+}
 # One fuzzer on each core at once; each one's output is shown when it ends.
 fuzz() {  # TARGET [libFuzzer flags...]
   local target="$1"
@@ -41,6 +62,7 @@ fuzz() {  # TARGET [libFuzzer flags...]
   mkdir -p "$corpus"
   local seeds="$here/fuzz/corpus/${target%_fuzzer}"
   [ -d "$seeds" ] && cp -n "$seeds"/* "$corpus"/
+  [ "$target" = sample_fuzzer ] && sample_seeds "$corpus"
   ASAN_OPTIONS="detect_leaks=1:${ASAN_OPTIONS:-}" \
     LSAN_OPTIONS="suppressions=$here/tools/lsan.supp:${LSAN_OPTIONS:-}" \
     UBSAN_OPTIONS="print_stacktrace=1:${UBSAN_OPTIONS:-}" \

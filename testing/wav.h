@@ -35,13 +35,13 @@ inline std::string be(uint64_t value, int bytes) {
 }
 
 // Hand-made sample files, their fields as given, however wrong.
-// WAV: a fmt chunk, then a data chunk declaring `declared` bytes (-1: those
-// it holds).
-inline std::string wavFile(uint16_t tag, uint16_t channels, uint64_t rate, uint16_t bits,
-                           const std::string& data, int64_t declared = -1) {
-  return "RIFF" + le(36 + data.size(), 4) + "WAVEfmt " + le(16, 4) + le(tag, 2) + le(channels, 2) +
-         le(rate, 4) + le(rate * channels * bits / 8, 4) + le(channels * bits / 8, 2) +
-         le(bits, 2) + "data" + le(declared < 0 ? data.size() : uint64_t(declared), 4) + data;
+// WAV: 16-bit PCM fmt, then a data chunk declaring `declared` bytes (-1:
+// those it holds).
+inline std::string wavFile(uint16_t channels, uint64_t rate, const std::string& data,
+                           int64_t declared = -1) {
+  return "RIFF" + le(36 + data.size(), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(channels, 2) +
+         le(rate, 4) + le(rate * channels * 2, 4) + le(channels * 2, 2) + le(16, 2) + "data" +
+         le(declared < 0 ? data.size() : uint64_t(declared), 4) + data;
 }
 // VOC (version 1.10): the header, then blocks of a type, a 24-bit length
 // (the payload's, unless declared) and the payload.

@@ -16,6 +16,7 @@
 
 namespace {
 
+using testkit::be;
 using testkit::le;
 
 constexpr int kMixerRate = 22050;
@@ -80,6 +81,7 @@ TEST_P(SampleDecoderTone, KeepsPitchAndLength) {
 std::vector<ToneCase> toneCases() {
   std::vector<ToneCase> cases = {{"Aiff", "sox t.wav -t aiff f", 16000, 1},
                                  {"Aiff", "sox t.wav -t aiff f", 48000, 2},
+                                 {"Svx", "sox t.wav -t 8svx f", 8000, 1},
                                  {"Voc8Bit", "sox t.wav -b 8 -t voc f", 11025, 1},
                                  {"Voc16Bit", "sox t.wav -t voc f", 32000, 1},
                                  {"Voc16Bit", "sox t.wav -t voc f", 44100, 2},
@@ -117,7 +119,7 @@ Make flacSaying(uint32_t total) {
       return false;
     std::ifstream in(dir.file("f"), std::ios::binary);
     std::string flac((std::istreambuf_iterator<char>(in)), {});
-    flac.replace(21, 5, '\xf0' + testkit::be(total, 4));  // the bits' low nibble, then the count
+    flac.replace(21, 5, '\xf0' + be(total, 4));  // the bits' low nibble, then the count
     return dir.write("f", flac);
   };
 }
@@ -170,6 +172,13 @@ const HostileCase kHostileCases[] = {
      "WAV fmt chunk is too short (0 bytes)"},
     {"WavNoChannels", bytes(wavFile(0, 22050, kForty)),
      "0 channels; SDL converts only 1, 2, 4 or 6"},
+    // An odd LIST chunk (SDL skips no pad byte) before fmt, and data declared
+    // past the end: 10 frames at 48 kHz.
+    {"WavListFirstDataPastTheEnd",
+     bytes("RIFF" + le(0, 4) + "WAVELIST" + le(3, 4) + "abcfmt " + le(16, 4) + le(1, 2) + le(2, 2) +
+           le(48000, 4) + le(192000, 4) + le(4, 2) + le(16, 2) + "data" + le(1000, 4) +
+           std::string(42, 'x')),
+     "", 4, 5},
     {"WavClaimsFourGigabytes", bytes(wavFile(1, 22050, std::string(400, 'x'), 0xfffffff0u)), "",
      200, 200},
     // Sound data cut short of its declared 10000 bytes: 100 bytes at 22222 Hz.
@@ -189,6 +198,11 @@ const HostileCase kHostileCases[] = {
      bytes(vocFile(vocBlock(1, kVocSound) + std::string(1, '\0') +
                    vocBlock(2, std::string(60, 'x')))),
      "", 95, 105},
+    // 10 stereo frames at 44.1 kHz, and 3 more in a continuation block.
+    {"VocRateAndContinuation",
+     bytes(vocFile(vocBlock(9, le(44100, 4) + "\x10\x02" + std::string(46, '\0')) +
+                   vocBlock(2, std::string(12, '\0')))),
+     "", 6, 7},
     {"VocMonoExtendedBlock",
      bytes(vocFile(vocBlock(8, le(65536 - 11610, 2) + std::string(2, '\0')) +
                    vocBlock(1, kVocSound))),
@@ -201,13 +215,17 @@ const HostileCase kHostileCases[] = {
     // COMM declares 100 frames; SDL_mixer refused the file for the 50 it lacks.
     {"AiffShorterThanDeclared",
      bytes(aiff("SSND" + std::string("\0\0\0\x6c", 4) + std::string(108, '\0'))), "", 50, 50},
+    // 8SVX at 8 kHz whose BODY declares more than the 30 frames it holds.
+    {"SvxShorterThanDeclared",
+     bytes("FORM" + be(0, 4) + "8SVXVHDR" + be(20, 4) + std::string(12, '\0') + be(8000, 2) +
+           std::string(6, '\0') + "BODY" + be(99, 4) + std::string(30, 'x')),
+     "", 82, 83},
     // STREAMINFO claiming fewer samples than the stream holds overran SDL_mixer's buffer.
     {"FlacLongerThanStreamInfo", flacSaying(1000), "", 22050, 22050},
     {"FlacWithoutSampleCount", flacSaying(0), "", 22050, 22050},
     // STREAMINFO alone, at 0 Hz, mono: SDL_mixer crashed converting no frames.
     {"FlacRate0WithoutFrames",
-     bytes("fLaC\x80" + testkit::be(34, 3) + testkit::be(0x1000100000000000, 8) +
-           std::string(26, '\0')),
+     bytes("fLaC\x80" + be(34, 3) + be(0x1000100000000000, 8) + std::string(26, '\0')),
      "sample rate 0 Hz is outside 1000 to 384000 Hz"},
     {"Fifo", shell("mkfifo f"), "not a regular file but a FIFO"},
     {"DevZero", shell("ln -s /dev/zero f"), "not a regular file but a character device"},

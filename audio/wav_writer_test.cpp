@@ -65,7 +65,9 @@ TEST(WavWriter, WritesFilesThatLibsndfileReads) {
       for (int i = 7; i >= 0; --i) value = value << 8 | h[offset + i];
       return value;
     };
-    if (h[1] == 'F') EXPECT_EQ(std::pair(at(28), at(36)), std::pair(frames * 2 * channels, frames));
+    if (h[1] == 'F') {
+      EXPECT_EQ(std::pair(at(28), at(36)), std::pair(frames * 2 * channels, frames));
+    }
     const std::string info = testkit::runToEnd("/usr/bin/sndfile-info", {path}, "").out;
     for (const std::string& line :
          {"Sample Rate : " + std::to_string(rate), "Frames      : " + std::to_string(frames),

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <string>
 
 #include "testing/child.h"
@@ -104,6 +105,10 @@ TEST(Sound, FadesAndTheSleepTimerShapeTheMix) {
       testkit::kRender, {"one.txt", "r.wav", "--seconds", "6", "--fade-in", "2", "--fade-out", "2"},
       dir.path());
   ASSERT_EQ(render.status, 0) << render.out;
+  EXPECT_NE(render.out.find("\nrendering 6 seconds into \"r.wav\" with seed "), std::string::npos)
+      << render.out;
+  // A 44-byte header, then six seconds of 16-bit stereo.
+  EXPECT_EQ(std::filesystem::file_size(dir.file("r.wav")), 44u + 6 * 22050 * 4);
   StereoCapture mix;
   ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), 22050, mix, 44));
   const double full = testkit::rms(mix.left, 3 * 22050, 22050);

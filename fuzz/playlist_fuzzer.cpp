@@ -1,16 +1,9 @@
-// Arbitrary bytes through the whole path of a playlist: read as a file (NUL,
-// Ctrl-Z and CR LF rules), cleaned, divided, made into songs that grow their
-// trees (classification, references, cycle and depth checks, samples), and
-// played for ten seconds of mix against a mixer that only records, so every
-// walk, draw and moment of the grown trees runs; then everything is
-// destroyed. The same bytes then go through the checker, which maps every
-// cleaned byte back into the file and tries every song. Sample names
-// resolve in a folder holding a.wav and b.wav, the working directory.
-// Messages go to /dev/null unless VELUMORA_FUZZ_VERBOSE is set; give inputs
-// by absolute path, since the directory changes:
-//   VELUMORA_FUZZ_VERBOSE=1 build-fuzz/playlist_fuzzer "$PWD/fuzz/corpus/crlf.txt"
+// Arbitrary bytes as a playlist file, through everything that reads one: the
+// player's start-up (reading, cleaning, dividing, growing every song's tree
+// against a mixer that only records), ten seconds of every song played, then
+// the checker. It works in a directory of its own, where a.wav and b.wav
+// resolve: give inputs by absolute path. VELUMORA_FUZZ_VERBOSE shows messages.
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -33,11 +26,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (mkdtemp(pattern) == nullptr || chdir(pattern) != 0) std::abort();
   for (const char* name : {"a.wav", "b.wav"}) std::fclose(std::fopen(name, "w"));
   playlistPath = std::string(pattern) + "/playlist.txt";
-  if (std::getenv("VELUMORA_FUZZ_VERBOSE") == nullptr) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDOUT_FILENO);
-    close(null);
-  }
+  if (std::getenv("VELUMORA_FUZZ_VERBOSE") == nullptr) std::freopen("/dev/null", "w", stdout);
   return 0;
 }
 
@@ -57,8 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   session.release();
   Session checked(std::make_unique<testkit::FakeMixer>(), nullptr, 1);
-  PlaylistChecker checker("playlist.txt", [](const std::string&) {});
-  checker.check(checked, playlistPath);
+  PlaylistChecker("playlist.txt", [](const std::string&) {}).check(checked, playlistPath);
   checked.release();
   return 0;
 }

@@ -1,4 +1,4 @@
-// Reading and cleaning a playlist: what reaches the grammar.
+// Reading a playlist file: where its text ends, and what cannot be read.
 
 #include "playlist/playlist_file.h"
 
@@ -10,26 +10,6 @@
 #include "testing/temp_dir.h"
 
 namespace {
-
-TEST(PlaylistFile, Cleaning) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"", ""},
-      {"a=1;//end", "a=1;"},
-      {"//c\nx", "x"},
-      {"abc//c\ndef", "abcdef"},
-      {"a b\n\"c\nd\"", "ab\"cd\""},
-      {"\"x // y\"\nz", "\"x z\""},
-      {"x=\"a//b.wav\";\ny=1;", "x=\"ay=1;\""},
-      {"// my songs\nrain = ( _main = \"rain 1.wav\", 500 to 900 ; // loop\n"
-       "_param = (_infinite, 90, 200) ; ) ;\n",
-       "rain=(_main=\"rain 1.wav\",500to900;_param=(_infinite,90,200););"},
-  };
-  for (const auto& [text, cleaned] : cases) {
-    std::string value = text;
-    cleanPlaylistText(value);
-    EXPECT_EQ(value, cleaned) << text;
-  }
-}
 
 TEST(PlaylistFile, ReadsTextUpToNulOrCtrlZ) {
   testkit::TempDir dir;

@@ -29,8 +29,6 @@
 class Players;
 class ProblemSink;
 class SourceMap;
-class ProblemSink;
-class SourceMap;
 
 class Session {
  public:

@@ -3,9 +3,8 @@
 
 // Runs a built program as a user would, for end-to-end tests: its standard
 // input is a pipe held by the test, its output and error unnamed files that
-// the test reads as they grow. Every wait has a
-// deadline; when it passes, the child is killed and the test fails (never
-// hangs). The destructor kills a child that is still running.
+// the test reads as they grow. Every wait has a deadline, past which the
+// child is killed and the test fails; one still running at the end is killed.
 
 #include <sys/types.h>
 

@@ -72,8 +72,8 @@ TEST(Sound, LiveEqualsRenderedAndEverySongIsOnItsSide) {
   ASSERT_EQ(render.status, 0) << render.out;
 
   StereoCapture heard, rendered;
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("live.raw"), testkit::diskRate(), heard));
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), 22050, rendered, 44));
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("live.raw"), heard));
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), rendered, 44));
   const std::size_t start = firstSound(heard);
   const std::size_t first = firstSound(rendered);
   const std::size_t frames = seconds * 22050;
@@ -110,7 +110,7 @@ TEST(Sound, FadesAndTheSleepTimerShapeTheMix) {
   // A 44-byte header, then six seconds of 16-bit stereo.
   EXPECT_EQ(std::filesystem::file_size(dir.file("r.wav")), 44u + 6 * 22050 * 4);
   StereoCapture mix;
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), 22050, mix, 44));
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), mix, 44));
   const double full = testkit::rms(mix.left, 3 * 22050, 22050);
   // A half-scale tone at distance 100 plays at its own level, 0.5 * 155/255:
   // with the channels' headroom given back, and under the limiter's knee.
@@ -132,7 +132,7 @@ TEST(Sound, FadesAndTheSleepTimerShapeTheMix) {
   EXPECT_GT(took, 3.9);
   EXPECT_LT(took, 6.0);
   StereoCapture heard;
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("live.raw"), testkit::diskRate(), heard));
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("live.raw"), heard));
   const std::size_t start = firstSound(heard);
   const int rate = testkit::diskRate();
   const double level = testkit::rms(heard.left, start + 2 * rate, rate / 2);

@@ -24,15 +24,14 @@ bool writeToneWav(const std::string& path, const Tone& tone) {
   return WavWriter::writeFile(path, tone.rate, tone.channels, samples, error);
 }
 
-bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture,
-                       std::size_t headerBytes) {
+bool readStereoCapture(const std::string& path, StereoCapture& capture, std::size_t headerBytes) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
   const std::string bytes((std::istreambuf_iterator<char>(file)), {});
   const auto sample = [&bytes](std::size_t i) {
     return static_cast<int16_t>(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
   };
-  capture = StereoCapture{rate, {}, {}};
+  capture = StereoCapture{};
   for (std::size_t at = headerBytes; at + 4 <= bytes.size(); at += 4) {
     capture.left.push_back(sample(at));
     capture.right.push_back(sample(at + 2));

@@ -59,7 +59,6 @@ inline std::string aiffFile(uint16_t channels, uint32_t frames, uint16_t bits,
 }
 
 struct StereoCapture {
-  int rate = 22050;
   std::vector<int16_t> left;
   std::vector<int16_t> right;
   std::size_t frames() const { return left.size(); }
@@ -67,7 +66,7 @@ struct StereoCapture {
 
 // Reads a raw S16LE stereo file after headerBytes (44 for the renderer's
 // WAV files), dropping a trailing partial frame; false when unreadable.
-bool readStereoCapture(const std::string& path, int rate, StereoCapture& capture,
+bool readStereoCapture(const std::string& path, StereoCapture& capture,
                        std::size_t headerBytes = 0);
 
 // Root mean square of samples [begin, begin + count), clipped to the data;

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "testing/child.h"
-#include "testing/programs.h"
 #include "testing/temp_dir.h"
 
 namespace {

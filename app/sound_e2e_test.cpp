@@ -10,7 +10,6 @@
 #include <string>
 
 #include "testing/child.h"
-#include "testing/programs.h"
 #include "testing/temp_dir.h"
 #include "testing/wav.h"
 

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "testing/child.h"
-#include "testing/programs.h"
 #include "testing/temp_dir.h"
 
 namespace {

@@ -172,10 +172,10 @@ const HostileCase kHostileCases[] = {
      "WAV fmt chunk is too short (0 bytes)"},
     {"WavNoChannels", bytes(wavFile(0, 22050, kForty)),
      "0 channels; SDL converts only 1, 2, 4 or 6"},
-    // An odd LIST chunk (SDL skips no pad byte) before fmt, and data declared
-    // past the end: 10 frames at 48 kHz.
+    // A LIST chunk before fmt, and data declared past the end: 10 frames at
+    // 48 kHz.
     {"WavListFirstDataPastTheEnd",
-     bytes("RIFF" + le(0, 4) + "WAVELIST" + le(3, 4) + "abcfmt " + le(16, 4) + le(1, 2) + le(2, 2) +
+     bytes("RIFF" + le(0, 4) + "WAVELIST" + le(2, 4) + "abfmt " + le(16, 4) + le(1, 2) + le(2, 2) +
            le(48000, 4) + le(192000, 4) + le(4, 2) + le(16, 2) + "data" + le(1000, 4) +
            std::string(42, 'x')),
      "", 4, 5},

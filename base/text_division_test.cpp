@@ -79,17 +79,4 @@ TEST(TextDivision, StripParenthesesAndEraseSpace) {
   }
 }
 
-TEST(TextDivision, Numbers) {
-  const std::pair<const char*, int32_t> numbers[] = {
-      {"42", 42},   {"-7x", -7},           {" +3", 3},
-      {"", 0},      {"abc", 0},            {"99999999999", 2147483647},
-      {"-99999999999", -2147483647 - 1},
-  };
-  for (const auto& [text, value] : numbers) EXPECT_EQ(readNumber(text), value) << text;
-  EXPECT_TRUE(isNumber(""));
-  EXPECT_TRUE(isNumber("007"));
-  EXPECT_FALSE(isNumber("-1"));
-  EXPECT_FALSE(isNumber("1.5"));
-}
-
 }  // namespace

@@ -59,6 +59,15 @@ TEST(Grammar, SongsTheirParametersAndTheirFailures) {
       {"a=(_main=1;_param=-7x,1,2);", true, "a 1 1 2;",
        "can't understand as number of times loop \"-7\"\nnumber of times loop set to 1\n"
        "parameters set to default\n"},
+      // Numbers beyond 32 bits are held at its ends; letters read as 0.
+      {"a=(_main=1;_param=99999999999,-99999999999,+3);", true, "a 1 0 3;",
+       "can't understand as number of times loop \"2147483647\"\nnumber of times loop set to 1\n"
+       "can't understand as angle \"-2147483648\"\nparameters set to default\n"},
+      {"a=(_main=1;_param=abc,007,2);", true, "a 0 7 2;", ""},
+      {"x=(_main=(1,-1));", false, "",
+       "can't understand as Pattern Object \"-1\"\nMultiPattern::growTree Error\nx : growTree error\n"},
+      {"x=(_main=(1,1.5));", false, "",
+       "can't understand as Pattern Object \"1.5\"\nMultiPattern::growTree Error\nx : growTree error\n"},
       {"a=(_main=1;_param=2,45,);", true, "a 1 0 100;",
        "too few arguments for param\nplaylist.txt is set to parameter\n"
        "parameters set to default\n"},

@@ -35,8 +35,8 @@ class Child {
 
   bool write(const std::string& text);
   void closeInput();
-  // Waits until standard output holds text `count` times.
-  bool waitFor(const std::string& text, std::size_t count = 1);
+  // Waits until standard output holds text.
+  bool waitFor(const std::string& text);
   bool signal(int number);
   // The exit status, 128 + the signal that ended it, or -1 after a timeout.
   int wait();

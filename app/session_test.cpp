@@ -63,7 +63,8 @@ TEST(Session, ReloadKeepsUnchangedSongsAndSwitchesChangedOnesAtTheirRepetitions)
   }
   // a keeps its one-second grid throughout.
   for (std::size_t i = 0; i < a.size(); ++i) EXPECT_EQ(a[i] - a[0], 22050 * i);
-  // b finishes its two-second repetition, then plays c.wav every 250 ms.
+  // b finishes its two-second repetition, then plays c.wav every 250 ms,
+  // 5512.5 frames, with no rounding that adds up.
   std::size_t i = 0;
   while (i < bFiles.size() && bFiles[i] == "b.wav") ++i;
   ASSERT_LT(i, bFiles.size());

@@ -56,15 +56,6 @@ class SongPlayerTest : public ::testing::Test {
   testkit::WorkingDirectory chdir_{dir_.path()};
 };
 
-TEST_F(SongPlayerTest, NotesFallOnTheFramesOfTheirMoments) {
-  build("t=(_main=(\"a.wav\",1000,\"b.wav\",333,\"c.wav\",0,667);_param=3,0,0);");
-  std::vector<uint64_t> frames;
-  for (const auto& note : play(0, 10 * 22050)) frames.push_back(note.frame - kOrigin);
-  // 333 + 667 ms is exactly one second: no rounding adds up over the loops.
-  EXPECT_EQ(frames, (std::vector<uint64_t>{0, 22050, 29392, 44100, 66150, 73492, 88200, 110250,
-                                           117592}));
-}
-
 TEST_F(SongPlayerTest, EveryNoteSoundsWhereItsSongIs) {
   // Notes reached through named patterns and choices are placed too.
   build("s=(_main=(a,b,\"c.wav\");a=\"a.wav\";b=(a:\"./b.wav\"=1:1,10);z=\"b.wav\";"

@@ -26,6 +26,7 @@ TEST(SourceMap, EveryCleanedByteKnowsItsLineAndColumn) {
       {"q \"s t\" ;", "q@1:1 \"@1:3 s@1:4  @1:5 t@1:6 \"@1:7 ;@1:9", "q \"s t\" ;"},
       {"\"a//c\nb", "\"@1:1 a@1:2 b@2:1 \"@2:2", "\"a//c"},
       {"x\n\n  \"", "x@1:1", "x"},
+      {"a\"\"\"", "a@1:1 \"@1:2 \"@1:3", "a\"\"\""},
       // Line feeds go inside quotes too; a comment starts even there.
       {"a b\n\"c\nd\"", "a@1:1 b@1:3 \"@2:1 c@2:2 d@3:1 \"@3:2", "a b"},
       {"x=\"a//b.wav\";\ny=1;", "x@1:1 =@1:2 \"@1:3 a@1:4 y@2:1 =@2:2 1@2:3 ;@2:4 \"@2:5",

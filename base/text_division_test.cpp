@@ -55,7 +55,7 @@ TEST(TextDivision, Divide) {
   }
 }
 
-TEST(TextDivision, StripParenthesesAndEraseSpace) {
+TEST(TextDivision, StripParentheses) {
   const std::pair<const char*, const char*> strips[] = {
       {"(a,b)", "a,b"}, {" (a) ", "a"},   {"( )", " "},       {"(a)(b)", "a)(b"},
       {"((a))", "(a)"}, {"(a))", "a)"},   {"x(a)", "x(a)"},   {"()", "()"},
@@ -66,16 +66,6 @@ TEST(TextDivision, StripParenthesesAndEraseSpace) {
     stripParentheses(piece);
     EXPECT_EQ(piece.text, stripped) << text;
     EXPECT_EQ(piece.level, piece.text == text ? 0 : 1) << text;
-  }
-  const std::pair<const char*, const char*> spaces[] = {
-      {"a b\t\"c d\" e", "ab\"c d\"e"}, {"\"c d\" e", "\"c d\"e"}, {"a \"b c", "a\"b c\""},
-      {"abc\"", "abc"},                 {"a\"b\"c\"", "a\"b\"c"},  {"\"\"", "\"\""},
-      {"", ""},
-  };
-  for (const auto& [text, erased] : spaces) {
-    std::string value = text;
-    EXPECT_TRUE(eraseSpace(value));
-    EXPECT_EQ(value, erased) << text;
   }
 }
 

@@ -15,7 +15,6 @@
 
 namespace {
 
-using testkit::Child;
 using testkit::kSilent;
 using testkit::TempDir;
 
@@ -46,7 +45,7 @@ TEST(Hostile, SignalsEndStartUpAtOnce) {
       {testkit::kVelumora, {"many.txt"}, "", 255},
   };
   for (const auto& c : cases) {
-    Child run(c.program, c.args, dir.path(), kSilent);
+    testkit::Child run(c.program, c.args, dir.path(), kSilent);
     ASSERT_TRUE(run.waitFor("initializing..."));
     if (!c.message.empty()) {
       EXPECT_TRUE(run.runsAfter(300)) << run.out();

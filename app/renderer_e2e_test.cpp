@@ -13,12 +13,8 @@
 
 namespace {
 
-using testkit::kRender;
-using testkit::runToEnd;
-using testkit::TempDir;
-
 TEST(Render, FailsWithoutLeavingAFileAndNeverWritesOverItsInput) {
-  TempDir dir;
+  testkit::TempDir dir;
   ASSERT_TRUE(dir.write("p.txt", "x=(_main=(\"none.wav\",1));"));
   ASSERT_TRUE(dir.write("ok.txt", "r=(_main=100;_param=_infinite,0,0);"));
   // Each run prints its exit status, then the files it left and the
@@ -34,12 +30,13 @@ TEST(Render, FailsWithoutLeavingAFileAndNeverWritesOverItsInput) {
       {"ok.txt - --seconds 1 2>err | head -c 4; grep -c rendering err", "RIFF0\n"},
   };
   for (const auto& [args, out] : cases) {
-    const std::string script = std::string(kRender) + " " + args +
+    const std::string script = std::string(testkit::kRender) + " " + args +
                                " >/dev/null 2>&1; echo $?; ls *.wav* 2>/dev/null; head -c 2 ok.txt";
-    EXPECT_EQ(runToEnd("/bin/bash", {"-c", script}, dir.path()).out, out + std::string("r="))
+    EXPECT_EQ(testkit::runToEnd("/bin/bash", {"-c", script}, dir.path()).out,
+              out + std::string("r="))
         << args;
   }
-  testkit::Child long_(kRender, {"ok.txt", "o.wav", "--seconds", "800000"}, dir.path());
+  testkit::Child long_(testkit::kRender, {"ok.txt", "o.wav", "--seconds", "800000"}, dir.path());
   ASSERT_TRUE(long_.waitFor("rendering"));
   long_.signal(SIGINT);
   EXPECT_EQ(long_.wait(), 130);

@@ -21,14 +21,12 @@ TEST(Session, ReloadKeepsUnchangedSongsAndSwitchesChangedOnesAtTheirRepetitions)
   ASSERT_TRUE(dir.write("p.txt",
                         "a=(_main=(\"a.wav\",1000);_param=_infinite,0,0);"
                         "b=(_main=(\"b.wav\",1000,\"b.wav\",1000);_param=_infinite,0,0);"));
-  auto mixer = std::make_unique<FakeMixer>();
-  auto clock = std::make_unique<testkit::FakeClock>();
-  FakeMixer& heard = *mixer;
-  testkit::FakeClock& time = *clock;
+  Session session(std::make_unique<FakeMixer>(), std::make_unique<testkit::FakeClock>(), 7);
+  const auto& heard = static_cast<FakeMixer&>(session.mixer());
+  auto& time = *static_cast<testkit::FakeClock*>(session.clock());
   // The clock stands still until both players have started, so they share
   // their origin.
   time.setLimit(0);
-  Session session(std::move(mixer), std::move(clock), 7);
   std::string text;
   {
     testkit::StdoutCapture out;

@@ -15,11 +15,7 @@
 #include "app/session.h"
 #include "testing/fakes.h"
 
-namespace {
-
-std::string playlistPath;
-
-}  // namespace
+static std::string playlistPath;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   char pattern[] = "/tmp/velumora-fuzz-XXXXXX";

@@ -13,11 +13,7 @@
 
 #include "audio/sample_decoder.h"
 
-namespace {
-
-std::string path;
-
-}  // namespace
+static std::string path;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);

@@ -11,7 +11,6 @@
 #include "pattern/song.h"
 #include "playlist/playlist_file.h"
 #include "testing/fakes.h"
-#include "testing/temp_dir.h"
 
 namespace {
 

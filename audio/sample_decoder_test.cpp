@@ -134,6 +134,16 @@ std::string aiff(const std::string& chunks) {
 }
 const std::string kVocSound = std::string("\xd3\x00", 2) + std::string(100, '\x90');  // 22222 Hz
 const char kUnrecognized[] = "Unrecognized sound file type";
+// A LIST chunk of 3 bytes holding `list`, then `more` LIST chunks of 1 byte
+// without a pad, then 16-bit stereo at 48 kHz.
+std::string wavListFirst(const std::string& list, int more = 0) {
+  std::string chunks;
+  for (int i = 0; i < more; ++i) chunks += "LIST" + le(1, 4) + "x";
+  const std::string body = "WAVELIST" + le(3, 4) + list + chunks + "fmt " + le(16, 4) + le(1, 2) +
+                           le(2, 2) + le(48000, 4) + le(192000, 4) + le(4, 2) + le(16, 2) + "data" +
+                           le(1000, 4) + std::string(42, 'x');
+  return "RIFF" + le(body.size(), 4) + body;
+}
 
 struct HostileCase {
   const char* name;
@@ -172,13 +182,14 @@ const HostileCase kHostileCases[] = {
      "WAV fmt chunk is too short (0 bytes)"},
     {"WavNoChannels", bytes(wavFile(0, 22050, kForty)),
      "0 channels; SDL converts only 1, 2, 4 or 6"},
-    // A LIST chunk before fmt, and data declared past the end: 10 frames at
-    // 48 kHz.
-    {"WavListFirstDataPastTheEnd",
-     bytes("RIFF" + le(0, 4) + "WAVELIST" + le(2, 4) + "abfmt " + le(16, 4) + le(1, 2) + le(2, 2) +
-           le(48000, 4) + le(192000, 4) + le(4, 2) + le(16, 2) + "data" + le(1000, 4) +
-           std::string(42, 'x')),
-     "", 4, 5},
+    // A LIST chunk of odd length before fmt, with its pad byte or without
+    // (SDL 1.2 and SDL2 each read one of them), and data declared past the
+    // end: 10 frames at 48 kHz.
+    {"WavOddListPadded", bytes(wavListFirst(std::string("abc\0", 4))), "", 4, 5},
+    {"WavOddListUnpadded", bytes(wavListFirst("abc")), "", 4, 5},
+    // Each pad given moves the rest of the file: only the first eight are.
+    {"WavTwentyChunksWithoutPads", bytes(wavListFirst("abc", 20)),
+     "Complex WAVE files not supported"},
     {"WavClaimsFourGigabytes", bytes(wavFile(1, 22050, std::string(400, 'x'), 0xfffffff0u)), "",
      200, 200},
     // Sound data cut short of its declared 10000 bytes: 100 bytes at 22222 Hz.

@@ -45,6 +45,15 @@ class Bytes {
       data_[at + i] = static_cast<uint8_t>(value >> (8 * (count - 1 - i)));
   }
   uint8_t* at(std::size_t offset) { return data_.data() + offset; }
+  void insert(std::size_t at, uint8_t value) {
+    data_.insert(data_.begin() + static_cast<std::ptrdiff_t>(at), value);
+  }
+  // Four printable characters, as a chunk's name is.
+  bool isName(std::size_t at) const {
+    return has(at, 4) && std::all_of(data_.begin() + static_cast<std::ptrdiff_t>(at),
+                                     data_.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                                     [](uint8_t c) { return c >= 0x20 && c < 0x7f; });
+  }
 
  private:
   std::vector<uint8_t>& data_;
@@ -110,11 +119,28 @@ bool prepareWav(Bytes& b, int mixerRate, SampleHeader& header, std::string& erro
     }
     return true;
   };
+  // The offset of the chunk after the one at `at`. RIFF follows a chunk of
+  // odd length with a pad byte, which SDL 1.2 does not skip and SDL2 (under
+  // sdl12-compat) does. The length is made even to cover the pad, so that
+  // both land on the next chunk; a file that leaves the pad out, as SDL 1.2
+  // reads it, is given one. Each pad given moves the rest of the file, so a
+  // few are: beyond them the file is read as RIFF says.
+  int padsGiven = 0;
+  auto next = [&b, &padsGiven](std::size_t at, uint32_t& length) {
+    const std::size_t end = at + 8 + length;
+    if (length % 2 == 0 || !b.has(end, 1)) return end;
+    if (padsGiven < 8 && !b.isName(end + 1) && b.isName(end)) {
+      b.insert(end, 0);
+      ++padsGiven;
+    }
+    b.setLe(at + 4, 4, ++length);
+    return end + 1;
+  };
   uint32_t length = 0;
   for (;;) {
     if (!chunk(at, length)) return fail(error, "WAV file ends before its fmt chunk");
     if (!b.is(at, "fact") && !b.is(at, "LIST")) break;
-    at += 8 + length;  // SDL 1.2 skips no pad byte
+    at = next(at, length);
   }
   if (!b.is(at, "fmt ")) return fail(error, "Complex WAVE files not supported");
   const std::size_t fmt = at + 8;
@@ -152,11 +178,11 @@ bool prepareWav(Bytes& b, int mixerRate, SampleHeader& header, std::string& erro
     return fail(error, "WAV block align is 0");
   }
 
-  at = fmt + fmtLength;
+  at = next(at, length);
   for (;;) {
     if (!chunk(at, length)) return fail(error, "WAV file has no data chunk");
     if (b.is(at, "data")) break;
-    at += 8 + length;
+    at = next(at, length);
   }
   uint64_t blocks = length / blockAlign;
   if (blockFrames == 1) blocks = maskSafeFrames(blocks, blockAlign);

@@ -10,10 +10,11 @@
 // that would crash, hang or overrun SDL or SDL_mixer (a rate or a channel
 // count that SDL_BuildAudioCVT cannot handle, chunk walks that run off the
 // end, VOC block sequences that overflow the decoder's buffer), clips
-// declared lengths to what the bytes really hold, and rewrites the rate
-// fields to the mixer's rate, so that SDL converts only the sample format
-// and the channels, never the rate. It only reads and writes the buffer: it
-// calls no library and may run on any thread.
+// declared lengths to what the bytes really hold, evens out WAV chunks of
+// odd length so that SDL 1.2 and SDL2 find the same chunks, and rewrites
+// the rate fields to the mixer's rate, so that SDL converts only the sample
+// format and the channels, never the rate. It only reads and writes the
+// buffer: it calls no library and may run on any thread.
 
 #include <cstddef>
 #include <cstdint>
@@ -41,10 +42,11 @@ struct SampleHeader {
   bool leftToMixer = false;
 };
 
-// Reads, checks and edits `bytes` for a mixer running at `mixerRate` (which
-// must lie within kMinSampleRate and kMaxSampleRate). A format other than
-// the five is left untouched with kUnknown. False with `error` set for a
-// file that SDL_mixer must not be given; `bytes` may then be half edited.
+// Reads, checks and edits `bytes` (a WAV may gain pad bytes) for a mixer
+// running at `mixerRate` (which must lie within kMinSampleRate and
+// kMaxSampleRate). A format other than the five is left untouched with
+// kUnknown. False with `error` set for a file that SDL_mixer must not be
+// given; `bytes` may then be half edited.
 bool prepareSampleHeader(std::vector<uint8_t>& bytes, int mixerRate, SampleHeader& header,
                          std::string& error);
 

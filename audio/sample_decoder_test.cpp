@@ -137,12 +137,9 @@ const char kUnrecognized[] = "Unrecognized sound file type";
 // A LIST chunk of 3 bytes holding `list`, then `more` LIST chunks of 1 byte
 // without a pad, then 16-bit stereo at 48 kHz.
 std::string wavListFirst(const std::string& list, int more = 0) {
-  std::string chunks;
+  std::string chunks = "LIST" + le(3, 4) + list;
   for (int i = 0; i < more; ++i) chunks += "LIST" + le(1, 4) + "x";
-  const std::string body = "WAVELIST" + le(3, 4) + list + chunks + "fmt " + le(16, 4) + le(1, 2) +
-                           le(2, 2) + le(48000, 4) + le(192000, 4) + le(4, 2) + le(16, 2) + "data" +
-                           le(1000, 4) + std::string(42, 'x');
-  return "RIFF" + le(body.size(), 4) + body;
+  return wavFile(2, 48000, std::string(42, 'x'), 1000, chunks);
 }
 
 struct HostileCase {

@@ -35,12 +35,13 @@ inline std::string be(uint64_t value, int bytes) {
 }
 
 // Hand-made sample files, their fields as given, however wrong.
-// WAV: 16-bit PCM fmt, then a data chunk declaring `declared` bytes (-1:
-// those it holds).
+// WAV: chunks `before` fmt, 16-bit PCM fmt, then a data chunk declaring
+// `declared` bytes (-1: those it holds).
 inline std::string wavFile(uint16_t channels, uint64_t rate, const std::string& data,
-                           int64_t declared = -1) {
-  return "RIFF" + le(36 + data.size(), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(channels, 2) +
-         le(rate, 4) + le(rate * channels * 2, 4) + le(channels * 2, 2) + le(16, 2) + "data" +
+                           int64_t declared = -1, const std::string& before = "") {
+  return "RIFF" + le(36 + before.size() + data.size(), 4) + "WAVE" + before + "fmt " + le(16, 4) +
+         le(1, 2) + le(channels, 2) + le(rate, 4) + le(rate * channels * 2, 4) +
+         le(channels * 2, 2) + le(16, 2) + "data" +
          le(declared < 0 ? data.size() : uint64_t(declared), 4) + data;
 }
 // VOC (version 1.10): the header, then blocks of a type, a 24-bit length

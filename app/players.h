@@ -3,30 +3,38 @@
 
 // The live players: one thread per song. A player prints its start line,
 // plays its song with a SongPlayer a little ahead of the mix (kLeadFrames),
-// waiting on the session's clock between its moments, and prints its end
-// line when its loops are done or the stop flag rises; start and end lines
-// are serialised. Songs share one origin, so they keep the time they have
-// against each other. A song whose thread cannot be made is reported by name
-// and the others play on. A player's thread ends with its song, freeing its
-// stack, not only at shutdown.
+// waiting on the clock between its moments, and prints its end line once its
+// loops are done or the stop flag rises and the mixer has decided every note
+// it handed over, so that every refusal of its notes is told before it.
+// Start and end lines are serialised. Songs share one origin, so they keep
+// the time they have against each other. A player's thread ends with its
+// song. At most mostThreads() players run at once, well under the system's
+// limit on threads, so that a huge playlist cannot take the last process ids
+// of the machine; a song that finds no room is told by name, as is one whose
+// thread cannot be made, and the others play on.
 //
 // While they play, a song can be given new text, which it takes up at the
 // end of its current repetition, or be told to end there, and new songs can
-// join (a playlist edited under --watch).
+// join (a playlist edited under --watch). Changes name the song they are
+// for by identity, so they reach its player whatever was removed, added or
+// reordered before.
 //
-// start(), update() and join() are called on the main thread.
+// start(), update() and join() are called on the main thread; the players
+// only read their songs and the clock, and hand notes to the mixer.
 
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "audio/clock.h"
+#include "base/mutex.h"
 #include "base/thread.h"
+#include "pattern/song_player.h"
 
-class Session;
 class Song;
 
 class Players {
@@ -34,43 +42,57 @@ class Players {
   // How far ahead of the mix a player hands its notes to the mixer: more than
   // the sleeping error of a loaded machine, less than anyone hears.
   static constexpr uint64_t kLeadFrames = 4096;
+  // Players running at once, at most; fewer where the system allows fewer
+  // threads (a quarter of its thread and process-id limits, half of the
+  // user's).
+  static constexpr std::size_t kMostThreads = 10000;
+  static std::size_t mostThreads();
 
-  explicit Players(Session& session);
+  // What a reload does to a song that plays: the song it becomes (itself to
+  // play on), or null to end after its current repetition.
+  using Changes = std::vector<std::pair<const Song*, std::shared_ptr<Song>>>;
+
+  Players(Clock& clock, PlayContext& context);
   ~Players();
 
   // Plays songs; in the background, a starter thread starts the players and
   // this returns at once; songs not yet started when the stop flag rises
   // never start.
   void start(const std::vector<std::shared_ptr<Song>>& songs, bool inBackground);
-  // For each playing song (in the order they were given), its replacement:
-  // itself to play on, another song to take up at its next repetition, or
-  // null to end there; then starts the added songs.
-  void update(const std::vector<std::shared_ptr<Song>>& replacements,
-              const std::vector<std::shared_ptr<Song>>& added);
-  // Waits until every player has ended; call after raising the stop flag.
+  // Gives each change to the player of its song, then starts the added songs.
+  void update(const Changes& changes, const std::vector<std::shared_ptr<Song>>& added);
+  // Waits until every player has ended; call after raising the stop flag
+  // and stopping the mixer's intake.
   void join();
   uint64_t origin() const { return origin_; }
 
  private:
+  // One song's player. Its fields but index are guarded by Players::mutex_.
   struct Slot {
     std::shared_ptr<Song> song;  // what the player plays now
     std::shared_ptr<Song> next;  // what it takes up at its next repetition
     bool ending = false;         // whether it ends there instead
+    bool over = false;           // its player has ended, or never started
     uint32_t index = 0;          // its random stream and its place among notes
   };
 
+  void add(const std::shared_ptr<Song>& song);
   void startAll(std::size_t from);
   void play(Slot& slot);
   void playSong(Slot& slot);
   void printSerialised(const std::string& line);
 
-  Session& session_;
+  Clock& clock_;
+  PlayContext& context_;
+  const std::size_t mostThreads_;
   uint64_t origin_ = 0;
   Thread starter_;
-  std::mutex mutex_;
+  Mutex mutex_;
   std::condition_variable ended_;
-  std::size_t running_ = 0;
-  std::vector<std::unique_ptr<Slot>> slots_;  // grown on the main thread only
+  std::size_t running_ GUARDED_BY(mutex_) = 0;
+  Mutex console_;  // serialises the start and end lines
+  // Grown on the main thread while no starter runs.
+  std::vector<std::unique_ptr<Slot>> slots_;
 };
 
 #endif  // VELUMORA_APP_PLAYERS_H_

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -34,7 +34,8 @@ constexpr int kExitInterrupted = 130;
 
 const CommandLine::Usage kUsage = {
     "velumora-render", "[options] PLAYLIST OUT.wav",
-    "Renders N seconds (default 60) of PLAYLIST into the WAV file OUT.wav (- for standard output).\n"
+    "Renders N seconds (default 60) of PLAYLIST into the WAV file OUT.wav (- for standard "
+    "output).\n"
     "  --seconds N       whole seconds to render, 1 to 864000\n"
     "  --seed S          seed of the random draws (default: from the clock)\n"
     "  --volume PERCENT  level of the whole mix, 0 to 400 (default 100)\n"
@@ -44,7 +45,7 @@ const CommandLine::Usage kUsage = {
     "  --version         show the version\n"};
 
 struct Fades {
-  uint64_t in = 0;   // frames
+  uint64_t in = 0;  // frames
   uint64_t out = 0;
 };
 
@@ -97,12 +98,7 @@ class Progress {
 class Render : public MixHook {
  public:
   Render(Session& session, SdlMixer& mixer, WavWriter& out, uint64_t totalFrames, Fades fades)
-      : session_(session),
-        mixer_(mixer),
-        fades_(fades),
-        out_(out),
-        totalFrames_(totalFrames),
-        report_(session.mixer().rate()) {}
+      : session_(session), mixer_(mixer), fades_(fades), out_(out), totalFrames_(totalFrames) {}
 
   void mixed(const uint8_t* stream, int bytes, uint64_t framesMixed) override {
     if (done_) return;
@@ -140,14 +136,35 @@ class Render : public MixHook {
       if (player.advance(horizon)) {
         due_.emplace(player.nextMoment(), index);
       } else {
-        ended(index);
+        ending_.push_back(index);
       }
     }
-    report_.flush();
+    tell();
   }
 
-  // Prints the end line of every song still playing, in song order.
+  // Tells the refusals the mixer has decided, and ends the songs whose notes
+  // it has all decided: as live, a song's end line follows its refusals.
+  // Rendering has no device waiting on the mix, so this thread may print.
+  void tell() {
+    mixer_.collect();
+    std::size_t kept = 0;
+    for (const uint32_t index : ending_) {
+      if (reports_[index]->undecided() == 0) {
+        ended(index);
+      } else {
+        ending_[kept++] = index;
+      }
+    }
+    ending_.resize(kept);
+    for (const auto& report : reports_) {
+      if (report != nullptr) report->flush();
+    }
+  }
+
+  // Prints the end line of every song still playing, in song order, once
+  // the mixer no longer takes notes.
   void endSongs() {
+    mixer_.collect();
     for (std::size_t i = 0; i < players_.size(); ++i) {
       if (players_[i] != nullptr) ended(static_cast<uint32_t>(i));
     }
@@ -178,13 +195,15 @@ class Render : public MixHook {
     if (out > 0) mixer_.envelope().fadeOut(origin + totalFrames_ - out, out);
     const auto& songs = session_.songs();
     players_.resize(songs.size());
+    reports_.resize(songs.size());
     for (std::size_t i = 0; i < songs.size(); ++i) {
       const Song& song = *songs[i];
       const std::string times =
           song.loops == kInfiniteLoops ? std::string("infinite") : std::to_string(song.loops);
       printLine("playing " + times + " time(s) of \"" + std::string(song.songName) + "\"");
+      reports_[i] = std::make_shared<PlayReport>(mixer_.rate());
       players_[i] = std::make_unique<SongPlayer>(song, static_cast<uint32_t>(i),
-                                                 session_.playContext(), origin, &report_);
+                                                 session_.playContext(), origin, reports_[i]);
       due_.emplace(origin, static_cast<uint32_t>(i));
     }
   }
@@ -199,9 +218,10 @@ class Render : public MixHook {
   }
 
   void ended(uint32_t index) {
-    report_.flush();
+    reports_[index]->flush();
     printLine(std::string(session_.songs()[index]->songName) + " done");
     players_[index].reset();
+    reports_[index].reset();
   }
 
   void end(bool written) {
@@ -219,8 +239,9 @@ class Render : public MixHook {
   const Fades fades_;
   WavWriter& out_;
   const uint64_t totalFrames_;
-  PlayReport report_;
   std::vector<std::unique_ptr<SongPlayer>> players_;
+  std::vector<std::shared_ptr<PlayReport>> reports_;
+  std::vector<uint32_t> ending_;  // songs played out, waiting for their notes
   std::priority_queue<Due, std::vector<Due>, std::greater<Due>> due_;
   std::vector<uint8_t> pending_;
   std::string error_;
@@ -256,8 +277,8 @@ int runRender(int argc, char** argv) {
               [&](const std::string& text) {
                 char* end = nullptr;
                 const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
-                if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' ||
-                    value < 1 || value > 864000) {
+                if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || value < 1 ||
+                    value > 864000) {
                   return false;
                 }
                 seconds = value;
@@ -306,8 +327,8 @@ int runRender(int argc, char** argv) {
     session.shutdown();
     return kExitFailed;
   }
-  printLine("rendering " + std::to_string(seconds) + " seconds into \"" + output +
-            "\" with seed " + std::to_string(seed));
+  printLine("rendering " + std::to_string(seconds) + " seconds into \"" + output + "\" with seed " +
+            std::to_string(seed));
   const Fades fades{static_cast<uint64_t>(fadeIn * rate), static_cast<uint64_t>(fadeOut * rate)};
   Render render(session, mixer, out, totalFrames, fades);
   Progress progress(seconds);

@@ -89,12 +89,12 @@ bool Session::build(const std::string& path, std::vector<std::shared_ptr<Song>>&
 uint64_t Session::origin() const { return players_ == nullptr ? 0 : players_->origin(); }
 
 void Session::startPlayers(bool inBackground) {
-  players_ = std::make_unique<Players>(*this);
+  players_ = std::make_unique<Players>(*clock_, context_);
   players_->start(songs_, inBackground);
 }
 
 bool Session::reload(const std::string& path, SourceMap* map, ProblemSink* sink) {
-  samples_.forgetChanged(retired_);
+  samples_.forgetChanged();
   std::vector<std::shared_ptr<Song>> fresh;
   bool built = false;
   try {
@@ -109,7 +109,7 @@ bool Session::reload(const std::string& path, SourceMap* map, ProblemSink* sink)
   // Songs are matched by name, in order; a name given twice matches its
   // second song with the second.
   std::vector<bool> matched(fresh.size(), false);
-  std::vector<std::shared_ptr<Song>> replacements;
+  Players::Changes changes;
   int changed = 0, removed = 0;
   for (const auto& old : songs_) {
     std::shared_ptr<Song> replacement;
@@ -121,7 +121,7 @@ bool Session::reload(const std::string& path, SourceMap* map, ProblemSink* sink)
       fresh[i] = replacement;
     }
     if (replacement == nullptr) ++removed;
-    replacements.push_back(std::move(replacement));
+    changes.emplace_back(old.get(), std::move(replacement));
   }
   std::vector<std::shared_ptr<Song>> added;
   for (std::size_t i = 0; i < fresh.size(); ++i) {
@@ -131,13 +131,16 @@ bool Session::reload(const std::string& path, SourceMap* map, ProblemSink* sink)
   // The summary comes before the lines of the players it starts.
   printLine("reloaded: " + std::to_string(changed) + " songs changed, " +
             std::to_string(added.size()) + " new, " + std::to_string(removed) + " removed");
-  if (players_ != nullptr) players_->update(replacements, added);
+  if (players_ != nullptr) players_->update(changes, added);
   return true;
 }
 
 void Session::shutdown(const std::function<void()>& endPlayers) {
   printText("terminating all threads...\n");
   stop_.store(true, std::memory_order_release);
+  // Players end once the mixer has decided their notes: the ones that wait
+  // are dropped.
+  mixer_->stopTaking();
   if (endPlayers) endPlayers();
   if (players_ != nullptr) players_->join();
   players_.reset();
@@ -148,7 +151,6 @@ void Session::shutdown(const std::function<void()>& endPlayers) {
   songs_.clear();
   text_.reset();
   samples_.clear();
-  retired_.clear();
   printLine("done");
   mixer_->close();
   printLine("audio closed");
@@ -162,7 +164,6 @@ void Session::release() {
   songs_.clear();
   text_.reset();
   samples_.clear();
-  retired_.clear();
   mixer_->close();
   mixer_->quit();
 }

@@ -8,15 +8,14 @@
 // program's messages in its words.
 //
 // All but the accessors are called on the main thread; the players run on
-// threads of their own and only read their songs. Every sample a session
-// decodes lives until shutdown, so that no note of an edited or removed song
-// can outlive its sample.
+// threads of their own and only read their songs. A sample lives while a
+// song's Sound or a note in the mixer holds it: one that a reload retires is
+// freed when its last note has ended.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -76,8 +75,6 @@ class Session {
   SampleCache& samples() { return samples_; }
   std::atomic<bool>& stopFlag() { return stop_; }
   PlayContext& playContext() { return context_; }
-  // Serialises the players' start and end lines.
-  std::mutex& consoleLock() { return consoleLock_; }
 
  private:
   bool start(const std::string& path, SourceMap* map, ProblemSink* sink);
@@ -90,10 +87,8 @@ class Session {
   std::atomic<bool> stop_{false};
   PlayContext context_;
   SampleCache samples_;
-  std::vector<std::shared_ptr<const Sample>> retired_;
   std::shared_ptr<const BalancedText> text_;
   std::vector<std::shared_ptr<Song>> songs_;
-  std::mutex consoleLock_;
   std::unique_ptr<Players> players_;
 };
 

@@ -21,8 +21,10 @@ TEST(Session, ReloadKeepsUnchangedSongsAndSwitchesChangedOnesAtTheirRepetitions)
   ASSERT_TRUE(dir.write("p.txt",
                         "a=(_main=(\"a.wav\",1000);_param=_infinite,0,0);"
                         "b=(_main=(\"b.wav\",1000,\"b.wav\",1000);_param=_infinite,0,0);"));
-  Session session(std::make_unique<FakeMixer>(), std::make_unique<testkit::FakeClock>(), 7);
-  const auto& heard = static_cast<FakeMixer&>(session.mixer());
+  auto mixer = std::make_unique<FakeMixer>();
+  const FakeMixer& heard = *mixer;
+  auto clock = std::make_unique<testkit::FakeClock>(mixer.get());
+  Session session(std::move(mixer), std::move(clock), 7);
   auto& time = *static_cast<testkit::FakeClock*>(session.clock());
   // The clock stands still until both players have started, so they share
   // their origin.

@@ -8,29 +8,31 @@
 // records what would be heard; SDL and SDL_mixer are called only behind it
 // (SdlMixer).
 //
-// open(), decode(), playingChannels(), haltAll(), close() and quit() are
-// called on the main thread; start() and framesMixed() from any thread.
+// Threads: open(), decode(), stopTaking(), playingChannels(), haltAll(),
+// close() and quit() are called on the main thread; start(), collect() and
+// framesMixed() from any thread but the audio thread.
+//
+// The audio thread (the mixer's callback) has a contract of its own:
+// - it writes nothing to the console and waits on no lock that a player,
+//   the console or the main thread holds: players hand notes over, and take
+//   back what became of them, through lock-free stacks (NoteQueue); only the
+//   audio lock, which the main thread takes briefly to start or stop the
+//   mix, is shared with it;
+// - it allocates and frees nothing in steady state;
+// - everything it reads is owned until it can no longer read it: a queued
+//   note owns its sample, its file name and its report (NoteStart), and a
+//   channel holds its note, and so its sample, until the channel has ended
+//   and the note has been handed back.
+// Shutdown stops taking notes (stopTaking()) before it waits for the
+// players, and halts every channel (haltAll()) before the samples and the
+// device go.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "audio/note_queue.h"
 #include "audio/sample.h"
-
-class PlayReport;
-
-// One note to start.
-struct NoteStart {
-  const Sample* sample = nullptr;
-  const std::string* fileName = nullptr;  // for messages
-  uint64_t frame = 0;                     // frame of the mix on which it begins
-  int16_t angle = 0;
-  uint8_t distance = 100;
-  PlayReport* report = nullptr;  // where a refusal is told
-  // Notes of one frame start in the order of (song, sequence).
-  uint32_t song = 0;
-  uint64_t sequence = 0;
-};
 
 class Mixer {
  public:
@@ -48,14 +50,18 @@ class Mixer {
                       std::string& error) = 0;
 
   // Starts a note on its frame; a note whose frame has passed starts at once.
-  // The sample must outlive the play (samples live until after haltAll()).
-  virtual void start(const NoteStart& note) = 0;
+  virtual void start(NoteStart note) = 0;
+  // Tells the refusals of notes that the mixer has decided since, each to
+  // its note's report, and lets go of what ended notes held.
+  virtual void collect() = 0;
   // Frames mixed so far: the clock that songs keep time by.
   virtual uint64_t framesMixed() const = 0;
 
+  // Drops the notes not yet started, and every note started from now on.
+  virtual void stopTaking() = 0;
   // Channels that are playing now.
   virtual int playingChannels() = 0;
-  // Forgets notes not yet started, halts every channel and releases them.
+  // Stops taking notes, halts every channel and releases them.
   virtual void haltAll() = 0;
   virtual void close() = 0;
   virtual void quit() = 0;

@@ -7,12 +7,18 @@
 // wait on the console. The first few lines are printed as they come; after
 // that at most one a second of mix time, telling how many notes it stands
 // for, so that a song that floods the mixer cannot flood the console.
-// The mixer reports from its thread; one thread at a time flushes.
+//
+// It also counts the song's notes that the mixer has not yet decided
+// (started or refused), so that the song ends only once every refusal of
+// its notes has been told. Shared by the song's player and its queued notes;
+// any thread.
 
+#include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "base/mutex.h"
 
 class PlayReport {
  public:
@@ -26,13 +32,21 @@ class PlayReport {
   // Prints what is pending.
   void flush();
 
+  // A note of the song was handed to the mixer, or the mixer has decided
+  // what became of it (and told it, when it was refused).
+  void noteHanded() { undecided_.fetch_add(1, std::memory_order_relaxed); }
+  void noteDecided() { undecided_.fetch_sub(1, std::memory_order_release); }
+  uint64_t undecided() const { return undecided_.load(std::memory_order_acquire); }
+
  private:
   const int rate_;
-  std::mutex mutex_;
-  std::vector<std::string> pending_;
-  int printed_ = 0;
-  uint64_t held_ = 0;         // lines counted since the last one printed
-  uint64_t lastFrame_ = 0;    // when the last line was let through
+  std::atomic<uint64_t> undecided_{0};
+  std::atomic<bool> hasPending_{false};  // lets flush() skip the lock
+  Mutex mutex_;
+  std::vector<std::string> pending_ GUARDED_BY(mutex_);
+  int printed_ GUARDED_BY(mutex_) = 0;
+  uint64_t held_ GUARDED_BY(mutex_) = 0;       // lines counted since the last one printed
+  uint64_t lastFrame_ GUARDED_BY(mutex_) = 0;  // when the last line was let through
 };
 
 #endif  // VELUMORA_AUDIO_PLAY_REPORT_H_

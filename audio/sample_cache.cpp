@@ -67,7 +67,7 @@ std::shared_ptr<const Sample> SampleCache::load(const std::string& name, std::st
   return sample;
 }
 
-void SampleCache::forgetChanged(std::vector<std::shared_ptr<const Sample>>& retired) {
+void SampleCache::forgetChanged() {
   for (auto it = byName_.begin(); it != byName_.end();) {
     struct stat info;
     const Entry& entry = it->second;
@@ -76,7 +76,6 @@ void SampleCache::forgetChanged(std::vector<std::shared_ptr<const Sample>>& reti
       ++it;
       continue;
     }
-    retired.push_back(entry.sample);
     samples_.erase({entry.device, entry.inode});
     it = byName_.erase(it);
   }

@@ -38,9 +38,10 @@ class SampleCache {
   // Frames per second of the samples.
   int rate() const { return mixer_.rate(); }
 
-  // Forgets the samples whose files have changed on disk (or gone), handing
-  // them to retired, so that they are decoded again when next named.
-  void forgetChanged(std::vector<std::shared_ptr<const Sample>>& retired);
+  // Forgets the samples whose files have changed on disk (or gone), so that
+  // they are decoded again when next named; the old ones live on while a
+  // Sound or a note holds them.
+  void forgetChanged();
 
   // Forgets every sample; those still held by Sounds live on.
   void clear();

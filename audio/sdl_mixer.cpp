@@ -33,20 +33,16 @@ bool initializeSdl(SdlMixer::Device device) {
   return SDL_Init(SDL_INIT_AUDIO) != -1;
 }
 
-void tell(const NoteStart& note, std::string line) {
-  if (note.report != nullptr) note.report->report(std::move(line), note.frame);
-}
-
 }  // namespace
-
-bool SdlMixer::Later::operator()(const NoteStart& a, const NoteStart& b) const {
-  return std::tie(a.frame, a.song, a.sequence) > std::tie(b.frame, b.song, b.sequence);
-}
 
 SdlMixer::SdlMixer(Device device)
     : device_(device), bufferFrames_(device == Device::kFlatOut ? kRenderBufferFrames : 512) {}
 
-SdlMixer::~SdlMixer() = default;
+SdlMixer::~SdlMixer() {
+  // The device is closed by now: the channels' notes go back to the queue,
+  // which lets them go.
+  releaseChannels(true);
+}
 
 bool SdlMixer::open() {
   // The disk driver announces itself on standard error, which is the
@@ -93,10 +89,9 @@ bool SdlMixer::decode(const std::string& path, std::shared_ptr<const Sample>& sa
   return true;
 }
 
-void SdlMixer::start(const NoteStart& note) {
-  std::lock_guard<std::mutex> lock(queueMutex_);
-  if (accepting_) queue_.push(note);
-}
+void SdlMixer::start(NoteStart note) { queue_.push(std::move(note)); }
+
+void SdlMixer::collect() { queue_.collect(); }
 
 void SdlMixer::postMix(void* self, Uint8* stream, int bytes) {
   // Nothing may unwind through SDL's C frames: a note that cannot be told
@@ -124,11 +119,19 @@ void SdlMixer::mixed(Uint8* stream, int bytes) {
   mixer->dispatch(mixed, mixed + frames);
 }
 
+void SdlMixer::releaseChannels(bool all) {
+  for (int channel = 0; channel < kChannels; ++channel) {
+    if (playing_[channel] == nullptr || (!all && Mix_Playing(channel) != 0)) continue;
+    queue_.finish(playing_[channel]);
+    playing_[channel] = nullptr;
+  }
+}
+
 void SdlMixer::dispatch(uint64_t begin, uint64_t end) {
-  std::lock_guard<std::mutex> lock(queueMutex_);
-  while (!queue_.empty() && queue_.top().frame < end) {
-    const NoteStart note = queue_.top();
-    queue_.pop();
+  releaseChannels(false);
+  queue_.admit();
+  while (NoteQueue::Node* node = queue_.due(end)) {
+    const NoteStart& note = node->note;
     // A note whose frame has passed starts at once.
     const uint64_t into = note.frame > begin ? note.frame - begin : 0;
     const auto offset = static_cast<uint32_t>(std::min<uint64_t>(into, note.sample->leadFrames()));
@@ -139,11 +142,16 @@ void SdlMixer::dispatch(uint64_t begin, uint64_t end) {
       refused_.abuf = const_cast<Uint8*>(note.sample->playFrom(1));
       refused_.alen = 4;
       Mix_PlayChannelTimed(-1, &refused_, 0, -1);
-      tell(note, *note.fileName + " : Unable to play channel : " + SDL_GetError());
+      NoteQueue::mark(node, NoteQueue::Outcome::kRefused, SDL_GetError());
+      queue_.finish(node);
       continue;
     }
     // An empty sample starts nothing: there is nothing to hear.
-    if (note.sample->frames() == 0) continue;
+    if (note.sample->frames() == 0) {
+      NoteQueue::started(node);
+      queue_.finish(node);
+      continue;
+    }
     Mix_Chunk& record = records_[channel];
     record.allocated = 0;
     record.abuf = const_cast<Uint8*>(note.sample->playFrom(offset));
@@ -151,25 +159,38 @@ void SdlMixer::dispatch(uint64_t begin, uint64_t end) {
     // The envelope gives the level back after the 16-bit sum.
     record.volume = MIX_MAX_VOLUME / MixEnvelope::kHeadroom;
     if (Mix_PlayChannelTimed(channel, &record, 0, -1) == -1) {
-      tell(note, *note.fileName + " : Unable to play channel : " + SDL_GetError());
+      NoteQueue::mark(node, NoteQueue::Outcome::kRefused, SDL_GetError());
+      queue_.finish(node);
       continue;
     }
+    // The channel holds the note, and so its sample, until it ends.
+    playing_[channel] = node;
     if (Mix_SetPosition(channel, note.angle, note.distance) == 0) {
-      tell(note, std::string("Mix_SetPosition Failed : ") + SDL_GetError());
+      // Told when the channel hands the note back.
+      NoteQueue::mark(node, NoteQueue::Outcome::kPositionFailed, SDL_GetError());
+    } else {
+      NoteQueue::started(node);
     }
   }
+}
+
+void SdlMixer::stopTaking() {
+  SDL_LockAudio();
+  queue_.stop();
+  SDL_UnlockAudio();
+  queue_.collect();
 }
 
 int SdlMixer::playingChannels() { return opened_ ? Mix_Playing(-1) : 0; }
 
 void SdlMixer::haltAll() {
-  {
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    accepting_ = false;
-    queue_ = {};
-  }
+  SDL_LockAudio();
+  queue_.stop();
   if (Mix_Playing(-1) > 0) Mix_HaltChannel(-1);
+  releaseChannels(true);
+  SDL_UnlockAudio();
   Mix_AllocateChannels(0);
+  queue_.collect();
 }
 
 void SdlMixer::setHook(MixHook* hook) {

@@ -2,15 +2,17 @@
 #define VELUMORA_AUDIO_SDL_MIXER_H_
 
 // The Mixer on SDL 1.2 and SDL_mixer 1.2: 22050 Hz, signed 16-bit stereo,
-// 512-frame buffers, 16 channels. Notes wait in a queue ordered by frame;
-// after SDL_mixer has mixed each buffer (its post-mix hook, on the audio
-// thread, under the audio lock), the notes that fall in the next buffer are
-// started there, each on a free channel through a chunk record of that
-// channel whose data begins as many frames of silence before the sound as
-// the note lies into the buffer. So notes start on their exact frames, their
-// position is set before their first frame is mixed, and the frames mixed are
-// the clock. Nothing in the hook waits on the console: refusals go to the
-// song's PlayReport.
+// 512-frame buffers, 16 channels. Notes wait in a NoteQueue; after SDL_mixer
+// has mixed each buffer (its post-mix hook, on the audio thread, under the
+// audio lock), the notes that fall in the next buffer are started there,
+// each on a free channel through a chunk record of that channel whose data
+// begins as many frames of silence before the sound as the note lies into
+// the buffer. So notes start on their exact frames, their position is set
+// before their first frame is mixed, and the frames mixed are the clock.
+// The hook keeps the audio thread's contract (audio/mixer.h): a channel
+// holds its note, and with it its sample, until the hook sees the channel
+// ended and hands the note back; refusals go back the same way, to be told
+// by whoever collects.
 //
 // Every mixed buffer is levelled by a MixEnvelope (volume, fades, limiter).
 // A MixHook sees every mixed buffer then, on the audio thread; the renderer
@@ -22,8 +24,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <queue>
 #include <string>
 #include <vector>
 
@@ -53,8 +53,10 @@ class SdlMixer : public Mixer {
   uint32_t bufferFrames() const override { return bufferFrames_; }
   bool decode(const std::string& path, std::shared_ptr<const Sample>& sample,
               std::string& error) override;
-  void start(const NoteStart& note) override;
+  void start(NoteStart note) override;
+  void collect() override;
   uint64_t framesMixed() const override { return frames_.load(std::memory_order_acquire); }
+  void stopTaking() override;
   int playingChannels() override;
   void haltAll() override;
   void close() override;
@@ -68,14 +70,12 @@ class SdlMixer : public Mixer {
  private:
   static constexpr int kChannels = 16;
 
-  struct Later {
-    bool operator()(const NoteStart& a, const NoteStart& b) const;
-  };
-
   bool openDevice();
   static void postMix(void* self, Uint8* stream, int bytes);
   void mixed(Uint8* stream, int bytes);
   void dispatch(uint64_t begin, uint64_t end);
+  // Hands back the notes of channels that have ended (all: every channel).
+  void releaseChannels(bool all);
 
   const Device device_;
   const uint32_t bufferFrames_;
@@ -84,9 +84,9 @@ class SdlMixer : public Mixer {
   std::atomic<uint64_t> frames_{0};
   MixEnvelope envelope_;
   MixHook* hook_ = nullptr;  // read on the audio thread under the audio lock
-  std::mutex queueMutex_;
-  std::priority_queue<NoteStart, std::vector<NoteStart>, Later> queue_;
-  bool accepting_ = true;
+  NoteQueue queue_;
+  // What each channel plays, under the audio lock.
+  NoteQueue::Node* playing_[kChannels] = {};
   Mix_Chunk records_[kChannels] = {};
   Mix_Chunk refused_ = {};
 };

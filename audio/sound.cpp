@@ -8,6 +8,7 @@ bool Sound::load(const std::string& name, SampleCache& cache, std::string& error
   sample = cache.load(name, error, tried);
   if (sample == nullptr) return false;
   fileName = name;
+  sharedFileName = std::make_shared<const std::string>(name);
   return true;
 }
 

@@ -27,6 +27,8 @@ class Sound {
   void setPosition(int16_t angle, uint8_t distance);
 
   std::string fileName;
+  // The same name, for the notes that outlive this Sound in the mixer.
+  std::shared_ptr<const std::string> sharedFileName;
   std::shared_ptr<const Sample> sample;
   int16_t angle = 0;
   uint8_t distance = 100;

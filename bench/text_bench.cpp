@@ -30,7 +30,9 @@ class NoMixer : public Mixer {
   bool decode(const std::string&, std::shared_ptr<const Sample>&, std::string&) override {
     return false;
   }
-  void start(const NoteStart&) override {}
+  void start(NoteStart) override {}
+  void collect() override {}
+  void stopTaking() override {}
   uint64_t framesMixed() const override { return 0; }
   int playingChannels() override { return 0; }
   void haltAll() override {}

@@ -35,8 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i < session.songs().size(); ++i) {
       SongPlayer player(*session.songs()[i], static_cast<uint32_t>(i), session.playContext(), 0,
                         nullptr);
+      auto& mixer = static_cast<testkit::FakeMixer&>(session.mixer());
       for (uint64_t horizon = 512; horizon <= 10 * 22050 && player.advance(horizon);
            horizon += 512) {
+        mixer.mixTo(horizon);
       }
     }
   }

@@ -5,11 +5,11 @@
 #include "pattern/song.h"
 
 SongPlayer::SongPlayer(const Song& song, uint32_t index, PlayContext& context, uint64_t origin,
-                       PlayReport* report)
+                       std::shared_ptr<PlayReport> report)
     : song_(&song),
       index_(index),
       context_(context),
-      report_(report),
+      report_(std::move(report)),
       random_(context.seed, index),
       rate_(static_cast<uint64_t>(context.mixer.rate())),
       origin_(origin) {}
@@ -29,21 +29,20 @@ void SongPlayer::pause(uint32_t ms) {
 void SongPlayer::playNote(const Sound& sound) {
   if (sound.sample == nullptr) return;
   NoteStart note;
-  note.sample = sound.sample.get();
-  note.fileName = &sound.fileName;
+  note.sample = sound.sample;
+  note.fileName = sound.sharedFileName;
   note.frame = nextMoment();
   note.angle = sound.angle;
   note.distance = sound.distance;
   note.report = report_;
   note.song = index_;
   note.sequence = sequence_++;
-  context_.mixer.start(note);
+  context_.mixer.start(std::move(note));
 }
 
-void SongPlayer::waitForNextBuffer() {
-  const uint64_t buffer = context_.mixer.bufferFrames();
+void SongPlayer::waitForIdleStep() {
   const uint64_t moment = nextMoment();
-  extra_ += (moment / buffer + 1) * buffer - moment;
+  extra_ += (moment / kIdleFrames + 1) * kIdleFrames - moment;
   steps_ = 0;
 }
 
@@ -73,7 +72,7 @@ bool SongPlayer::advance(uint64_t horizon) {
     if (stack_.empty()) {
       if (ended_) return false;
       if (started_ && song_->loops == kInfiniteLoops && nextMoment() == repetitionMoment_) {
-        waitForNextBuffer();
+        waitForIdleStep();
       }
       if (nextMoment() >= horizon) return true;
       if (!beginRepetition()) return false;
@@ -81,7 +80,7 @@ bool SongPlayer::advance(uint64_t horizon) {
     }
     if (nextMoment() >= horizon) return true;
     if (++steps_ > kStepsWithoutTime) {
-      waitForNextBuffer();
+      waitForIdleStep();
       continue;
     }
     Frame& top = stack_.back();

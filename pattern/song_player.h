@@ -13,12 +13,15 @@
 // mix needs it. Both give the same notes on the same frames and the same
 // random draws, from the song's own random source. One thread at a time.
 //
-// A repetition of an endless song that takes no time waits for the next mixer
-// buffer, and so does a walk that takes kStepsWithoutTime steps without a
-// pause, so that no song can hold a thread or flood the mixer.
+// A repetition of an endless song that takes no time waits for the next
+// boundary of kIdleFrames frames (a live mixer buffer), and so does a walk
+// that takes kStepsWithoutTime steps without a pause, so that no song can
+// hold a thread or flood the mixer. The step is the same whatever buffer the
+// mixer plays in, so a render repeats such a song as often as live.
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "audio/mixer.h"
@@ -39,11 +42,13 @@ struct PlayContext {
 class SongPlayer {
  public:
   static constexpr uint32_t kStepsWithoutTime = 1 << 16;
+  static constexpr uint64_t kIdleFrames = 512;
 
   // index: the song's place in the playlist (its random stream, and the
   // order of notes that share a frame); origin: the frame of its moment 0.
+  // report, where the mixer tells the song's refusals, may be null.
   SongPlayer(const Song& song, uint32_t index, PlayContext& context, uint64_t origin,
-             PlayReport* report);
+             std::shared_ptr<PlayReport> report);
 
   // Plays up to horizon; false once the song has ended (its loops are done,
   // or the stop flag is raised).
@@ -74,23 +79,23 @@ class SongPlayer {
 
   // Starts the next repetition of the main pattern; false when there is none.
   bool beginRepetition();
-  void waitForNextBuffer();
+  void waitForIdleStep();
 
   const Song* song_;
   const Song* next_ = nullptr;
   bool endAtRepetition_ = false;
   const uint32_t index_;
   PlayContext& context_;
-  PlayReport* const report_;
+  const std::shared_ptr<PlayReport> report_;
   RandomSource random_;
   std::vector<Frame> stack_;
   const uint64_t rate_;
   uint64_t origin_;
-  uint64_t pausedMs_ = 0;   // the sum of the pauses so far
-  uint64_t extra_ = 0;      // frames added by waiting for buffers
+  uint64_t pausedMs_ = 0;  // the sum of the pauses so far
+  uint64_t extra_ = 0;     // frames added by waiting for buffers
   uint64_t repetitionMoment_ = 0;
   uint32_t played_ = 0;
-  uint32_t steps_ = 0;      // since the moment last moved on
+  uint32_t steps_ = 0;  // since the moment last moved on
   uint64_t sequence_ = 0;
   bool started_ = false;
   bool ended_ = false;

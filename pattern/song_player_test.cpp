@@ -44,7 +44,9 @@ class SongPlayerTest : public ::testing::Test {
     PlayContext context{mixer, stop_, seed};
     SongPlayer player(*songs_[i], static_cast<uint32_t>(i), context, kOrigin, nullptr);
     for (uint64_t horizon = 512; horizon <= until && player.advance(horizon); horizon += 512) {
+      mixer.mixTo(horizon);
     }
+    mixer.mixTo(until);
     return mixer.notes();
   }
 
@@ -117,6 +119,7 @@ TEST_F(SongPlayerTest, EndsWithItsLoopsOrTheStopFlag) {
   // The flag ends the song within its repetition: b.wav never plays.
   stop_ = true;
   EXPECT_FALSE(player.advance(kOrigin + 10 * 22050));
+  mixer.mixTo(kOrigin + 10 * 22050);
   EXPECT_EQ(mixer.notes().size(), 1u);
 }
 

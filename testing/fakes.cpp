@@ -27,9 +27,61 @@ bool FakeMixer::decode(const std::string& path, std::shared_ptr<const Sample>& s
   return true;
 }
 
-void FakeMixer::start(const NoteStart& note) {
+FakeMixer::~FakeMixer() { haltAll(); }
+
+void FakeMixer::release(uint64_t before) {
+  std::size_t kept = 0;
+  for (const Channel& channel : playing_) {
+    if (channel.end <= before) {
+      queue_.finish(channel.node);
+    } else {
+      playing_[kept++] = channel;
+    }
+  }
+  playing_.resize(kept);
+}
+
+void FakeMixer::mixTo(uint64_t frame) {
   std::lock_guard<std::mutex> lock(mutex_);
-  notes_.push_back(Note{*note.fileName, note.frame, note.angle, note.distance, note.song});
+  queue_.admit();
+  while (NoteQueue::Node* node = queue_.due(frame)) {
+    const NoteStart& note = node->note;
+    release(note.frame);
+    const bool refused = playing_.size() == kChannels;
+    notes_.push_back(
+        Note{*note.fileName, note.frame, note.angle, note.distance, note.song, refused});
+    if (refused) {
+      NoteQueue::mark(node, NoteQueue::Outcome::kRefused, "No free channels available");
+      queue_.finish(node);
+      continue;
+    }
+    playing_.push_back(Channel{node, note.frame + note.sample->frames()});
+    NoteQueue::started(node);
+  }
+  release(frame);
+  if (frame > mixed_.load()) mixed_.store(frame);
+}
+
+void FakeMixer::stopTaking() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.stop();
+  }
+  queue_.collect();
+}
+
+int FakeMixer::playingChannels() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<int>(playing_.size());
+}
+
+void FakeMixer::haltAll() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.stop();
+    release(UINT64_MAX);
+  }
+  queue_.collect();
 }
 
 std::vector<FakeMixer::Note> FakeMixer::notes() const {
@@ -38,6 +90,9 @@ std::vector<FakeMixer::Note> FakeMixer::notes() const {
 }
 
 bool FakeClock::waitUntil(uint64_t frame, const std::atomic<bool>& stop) {
+  // What was handed over before now is mixed even while the clock stands
+  // at its limit.
+  if (mixer_ != nullptr) mixer_->mixTo(now_.load());
   std::unique_lock<std::mutex> lock(mutex_);
   ++waiting_;
   while (frame > limit_ && !stop.load()) moved_.wait_for(lock, std::chrono::milliseconds(10));
@@ -46,6 +101,7 @@ bool FakeClock::waitUntil(uint64_t frame, const std::atomic<bool>& stop) {
   uint64_t now = now_.load();
   while (now < frame && !now_.compare_exchange_weak(now, frame)) {
   }
+  if (mixer_ != nullptr) mixer_->mixTo(now_.load());
   return true;
 }
 

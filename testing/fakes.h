@@ -2,8 +2,11 @@
 #define VELUMORA_TESTING_FAKES_H_
 
 // What unit tests put behind the program's seams: a mixer that records every
-// note it is asked to start (what a listener would hear, without SDL), a
-// clock on simulated time, and a capture of standard output.
+// note it starts (what a listener would hear, without SDL), a clock on
+// simulated time that drives it, and a capture of standard output. Like the
+// real mixer, the fake queues the notes it is given and reads what they
+// refer to only when the clock reaches them, so a referent that dies early
+// is caught; and it has 16 channels, each busy for its sample's length.
 
 #include <atomic>
 #include <condition_variable>
@@ -25,29 +28,49 @@ class FakeMixer : public Mixer {
     int16_t angle;
     uint8_t distance;
     uint32_t song;
+    bool refused;  // no channel was free
   };
+
+  ~FakeMixer() override;
 
   // Any existing file decodes to a sample of `frames` frames (a tenth of a
   // second unless set); a missing one gives SDL_mixer's words.
   bool decode(const std::string& path, std::shared_ptr<const Sample>& sample,
               std::string& error) override;
-  void start(const NoteStart& note) override;
+  void start(NoteStart note) override { queue_.push(std::move(note)); }
+  void collect() override { queue_.collect(); }
   bool open() override { return true; }
   int rate() const override { return 22050; }
   uint32_t bufferFrames() const override { return 512; }
-  uint64_t framesMixed() const override { return 0; }
-  int playingChannels() override { return 0; }
-  void haltAll() override {}
+  uint64_t framesMixed() const override { return mixed_.load(); }
+  void stopTaking() override;
+  int playingChannels() override;
+  void haltAll() override;
   void close() override {}
   void quit() override {}
 
+  // Mixes up to frame: starts the notes due before it, as the audio thread
+  // would.
+  void mixTo(uint64_t frame);
+  // The notes started or refused so far.
   std::vector<Note> notes() const;
   int decoded = 0;
   std::size_t frames = 2205;
 
  private:
-  mutable std::mutex mutex_;
+  struct Channel {
+    NoteQueue::Node* node;
+    uint64_t end;  // the frame after its last
+  };
+  static constexpr std::size_t kChannels = 16;
+
+  void release(uint64_t before);
+
+  mutable std::mutex mutex_;  // the fake's audio lock
+  NoteQueue queue_;
+  std::vector<Channel> playing_;
   std::vector<Note> notes_;
+  std::atomic<uint64_t> mixed_{0};
 };
 
 // Waiting takes no time: now() jumps to the frame waited for, as far as
@@ -55,6 +78,8 @@ class FakeMixer : public Mixer {
 // stop flag rises).
 class FakeClock : public Clock {
  public:
+  // mixer, when given, mixes as far as the clock moves.
+  explicit FakeClock(FakeMixer* mixer = nullptr) : mixer_(mixer) {}
   uint64_t now() const override { return now_.load(); }
   bool waitUntil(uint64_t frame, const std::atomic<bool>& stop) override;
   void setLimit(uint64_t frame);
@@ -62,6 +87,7 @@ class FakeClock : public Clock {
   int waiting();
 
  private:
+  FakeMixer* const mixer_;
   std::atomic<uint64_t> now_{0};
   std::mutex mutex_;
   std::condition_variable moved_;

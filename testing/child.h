@@ -42,6 +42,7 @@ class Child {
   int wait();
   // True when the child still runs after ms milliseconds.
   bool runsAfter(int ms);
+  pid_t pid() const { return pid_; }
 
   // What it has written so far.
   const std::string& out();

@@ -3,6 +3,7 @@
 // give each change to its own song, as a listener hears them.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -192,3 +193,37 @@ TEST(Handoff, SavingEveryFiftyMillisecondsWhileNotesAreRefused) {
 }
 
 }  // namespace
+
+TEST(Handoff, ReloadsRefuseWhatCannotBeReadAndFollowLinks) {
+  TempDir dir;
+  const std::string song = "a=(_main=100;_param=_infinite,0,0);";
+  ASSERT_EQ(mkdir(dir.file("real").c_str(), 0700), 0);
+  ASSERT_TRUE(dir.write("real/list.txt", song));
+  ASSERT_EQ(symlink("real/list.txt", dir.file("p.txt").c_str()), 0);
+  Child run(testkit::kVelumora, {"--watch", "p.txt"}, dir.path(), testkit::kSilent);
+  ASSERT_TRUE(run.waitFor("playing infinite time(s) of \"a\"\n"));
+  // The file behind the link is edited.
+  ASSERT_TRUE(dir.write("real/list.txt", song + "b=(_main=100;_param=1,0,0);"));
+  ASSERT_TRUE(run.waitFor("reloaded: 0 songs changed, 1 new, 0 removed\n"));
+  ASSERT_TRUE(run.waitFor("b done\n"));
+  // A save that leaves the file empty for a moment ends nothing.
+  ASSERT_TRUE(dir.write("real/list.txt", ""));
+  run.runsAfter(250);
+  ASSERT_TRUE(dir.write("real/list.txt", song));
+  ASSERT_TRUE(run.waitFor("reloaded: 0 songs changed, 0 new, 1 removed\n"));
+  EXPECT_EQ(run.out().find("a done"), std::string::npos);
+  // A FIFO, and a file larger than a reload reads, put in its place.
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  ASSERT_EQ(rename(dir.file("fifo").c_str(), dir.file("p.txt").c_str()), 0);
+  EXPECT_TRUE(
+      run.waitFor("reload failed: \"p.txt\" is not a regular file; "
+                  "the songs play on as they were\n"));
+  ASSERT_TRUE(dir.write("big", std::string(17 << 20, ' ')));
+  ASSERT_EQ(rename(dir.file("big").c_str(), dir.file("p.txt").c_str()), 0);
+  EXPECT_TRUE(
+      run.waitFor("reload failed: \"p.txt\" is larger than 16 MB; "
+                  "the songs play on as they were\n"));
+  run.write("q\n");
+  EXPECT_EQ(run.wait(), 0);
+  EXPECT_NE(run.out().find("terminating all threads...\na done\n"), std::string::npos) << run.out();
+}

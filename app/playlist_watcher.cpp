@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -33,6 +35,14 @@ bool PlaylistWatcher::ok(std::string& error) const {
 
 void PlaylistWatcher::watch(const std::string& path) {
   if (fd_ < 0) return;
+  // Through a symbolic link, the file it leads to is watched as well, so
+  // that an edit of either is seen.
+  char target[PATH_MAX];
+  if (realpath(path.c_str(), target) != nullptr) watchName(target);
+  watchName(path);
+}
+
+void PlaylistWatcher::watchName(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

@@ -1,5 +1,10 @@
 #include "app/session.h"
 
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
+
 #include "app/players.h"
 #include "base/balanced_text.h"
 #include "base/console.h"
@@ -28,6 +33,23 @@ std::vector<const Sample*> samplesOf(const Song& song) {
     }
   }
   return samples;
+}
+
+// Why the playlist at path cannot be read again while the songs play, or
+// empty when it can. A save in progress may leave it empty for a moment: it
+// is looked at again before an empty playlist ends every song.
+std::string unfitForReload(const std::string& path) {
+  struct stat info;
+  for (int look = 0;; ++look) {
+    if (stat(path.c_str(), &info) != 0) return "";  // reading it tells why
+    // A FIFO or a device would hold the console until someone writes to it.
+    if (!S_ISREG(info.st_mode)) return "is not a regular file";
+    if (static_cast<std::size_t>(info.st_size) > Session::kMostReloadBytes) {
+      return "is larger than " + std::to_string(Session::kMostReloadBytes >> 20) + " MB";
+    }
+    if (info.st_size > 0 || look == 10) return "";
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
 }
 
 bool playsAlike(const Song& a, const Song& b) {
@@ -94,6 +116,11 @@ void Session::startPlayers(bool inBackground) {
 }
 
 bool Session::reload(const std::string& path, SourceMap* map, ProblemSink* sink) {
+  const std::string unfit = unfitForReload(path);
+  if (!unfit.empty()) {
+    printLine("reload failed: \"" + path + "\" " + unfit + "; the songs play on as they were");
+    return false;
+  }
   samples_.forgetChanged();
   std::vector<std::shared_ptr<Song>> fresh;
   bool built = false;

@@ -13,6 +13,7 @@
 // freed when its last note has ended.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,6 +32,10 @@ class SourceMap;
 
 class Session {
  public:
+  // The largest playlist read again while the songs play: far more than
+  // anyone writes by hand, and read without holding the console long.
+  static constexpr std::size_t kMostReloadBytes = std::size_t{16} << 20;
+
   // clock may be null when no live player will run.
   Session(std::unique_ptr<Mixer> mixer, std::unique_ptr<Clock> clock, uint32_t seed);
   ~Session();
@@ -51,7 +56,8 @@ class Session {
   // samples did not change play on undisturbed, a changed song takes up its
   // new text after its current repetition, a removed one ends there, a new
   // one starts. Says what changed in one line. A playlist that no longer
-  // reads or grows is reported and the songs play on as they were (false);
+  // reads or grows, is not a regular file or is larger than
+  // kMostReloadBytes is reported and the songs play on as they were (false);
   // with a map and a sink, every problem is also told where it is.
   bool reload(const std::string& path, SourceMap* map = nullptr, ProblemSink* sink = nullptr);
 

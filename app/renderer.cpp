@@ -12,7 +12,6 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <mutex>
 #include <queue>
 #include <string>
 #include <vector>
@@ -24,6 +23,7 @@
 #include "audio/sdl_mixer.h"
 #include "audio/wav_writer.h"
 #include "base/console.h"
+#include "base/mutex.h"
 #include "base/signals.h"
 
 namespace {
@@ -172,9 +172,9 @@ class Render : public MixHook {
 
   // Waits for the end of the render; true when it was written whole.
   bool wait(Progress& progress) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     while (!finished_) {
-      finishedChanged_.wait_for(lock, std::chrono::milliseconds(200));
+      lock.waitFor(finishedChanged_, std::chrono::milliseconds(200));
       if (signalArrived(0)) interrupt.store(true);
       progress.show(renderedFrames.load(), session_.mixer().rate(), false);
     }
@@ -226,7 +226,7 @@ class Render : public MixHook {
 
   void end(bool written) {
     done_ = true;
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     finished_ = true;
     written_ = written;
     finishedChanged_.notify_all();
@@ -248,10 +248,10 @@ class Render : public MixHook {
   uint64_t rendered_ = 0;
   bool started_ = false;
   bool done_ = false;
-  std::mutex mutex_;
+  Mutex mutex_;
   std::condition_variable finishedChanged_;
-  bool finished_ = false;
-  bool written_ = false;
+  bool finished_ GUARDED_BY(mutex_) = false;
+  bool written_ GUARDED_BY(mutex_) = false;
 };
 
 // The playlist and every sample it loaded: a render must not overwrite them.

@@ -51,6 +51,13 @@ class SCOPED_CAPABILITY MutexLock {
     condition.wait(native);
     native.release();
   }
+  // The same, for at most timeout.
+  template <typename Duration>
+  void waitFor(std::condition_variable& condition, Duration timeout) {
+    std::unique_lock<std::mutex> native(mutex_.native(), std::adopt_lock);
+    condition.wait_for(native, timeout);
+    native.release();
+  }
 
  private:
   Mutex& mutex_;

@@ -227,3 +227,26 @@ TEST(Handoff, ReloadsRefuseWhatCannotBeReadAndFollowLinks) {
   EXPECT_EQ(run.wait(), 0);
   EXPECT_NE(run.out().find("terminating all threads...\na done\n"), std::string::npos) << run.out();
 }
+
+TEST(Handoff, SongsBeyondTheThreadLimitAreToldByName) {
+  // Under a limit of 40 processes, at most 20 players run at once.
+  TempDir dir;
+  std::string playlist;
+  for (int i = 0; i < 30; ++i)
+    playlist += "s" + std::to_string(i) + "=(_main=1000;_param=_infinite,0,0);";
+  ASSERT_TRUE(dir.write("p.txt", playlist));
+  Child run("/usr/bin/prlimit", {"--nproc=40", testkit::kVelumora, "p.txt"}, dir.path(),
+            testkit::kSilent);
+  ASSERT_TRUE(run.waitFor("can't start the player of song \"s29\""));
+  run.write("q\n");
+  EXPECT_EQ(run.wait(), 0);
+  // Root is not held to the limit, so only the cap refuses songs; another
+  // user may meet the limit itself first.
+  const std::size_t told = count(run.out(), "can't start the player of song ");
+  if (geteuid() == 0) {
+    EXPECT_EQ(count(run.out(), " : more than 20 songs play at once\n"), 10u) << run.out();
+  } else {
+    EXPECT_GE(told, 10u);
+  }
+  EXPECT_EQ(count(run.out(), "playing infinite time(s)"), 30 - told);
+}

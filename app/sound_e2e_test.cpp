@@ -95,6 +95,43 @@ TEST(Sound, LiveEqualsRenderedAndEverySongIsOnItsSide) {
   EXPECT_LT(testkit::toneAmplitude(rendered.left, 0, frames, 660, 22050), 5);
 }
 
+TEST(Sound, ASongThatNeverPausesRepeatsAsOftenRenderedAsLive) {
+  // Once per 512 frames in both, though the renderer mixes 2048 at a time.
+  TempDir dir;
+  ASSERT_TRUE(testkit::writeToneWav(dir.file("tick.wav"), Tone{2000, 0.005, 0.3}));
+  ASSERT_TRUE(dir.write("p.txt", "idle=(_main=\"tick.wav\";_param=_infinite,0,0);"));
+  const bool exact = !testkit::onCompat() && !testkit::kSanitized;
+  testkit::Child live(testkit::kVelumora, {"p.txt"}, dir.path(),
+                      testkit::diskEnv(dir.file("live.raw")));
+  ASSERT_TRUE(live.waitFor(testkit::kStarted));
+  live.runsAfter(2000);
+  live.write("q\n");
+  EXPECT_EQ(live.wait(), 0);
+  const auto render =
+      testkit::runToEnd(testkit::kRender, {"p.txt", "r.wav", "--seconds", "3"}, dir.path());
+  ASSERT_EQ(render.status, 0) << render.out;
+  StereoCapture heard, rendered;
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("live.raw"), heard));
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), rendered, 44));
+  const std::size_t start = firstSound(heard);
+  const std::size_t first = firstSound(rendered);
+  const std::size_t frames = 22050;
+  ASSERT_GE(heard.frames(), start + frames);
+  // 110 frames of tone, then silence to the next 512-frame step.
+  for (std::size_t step = 0; step < 40; ++step) {
+    EXPECT_GT(testkit::rms(rendered.left, first + 512 * step, 100), 1000) << step;
+    EXPECT_EQ(testkit::rms(rendered.left, first + 512 * step + 120, 380), 0) << step;
+  }
+  if (exact) {
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < frames; ++i) {
+      differing += heard.left[start + i] != rendered.left[first + i] ||
+                   heard.right[start + i] != rendered.right[first + i];
+    }
+    EXPECT_EQ(differing, 0u);
+  }
+}
+
 TEST(Sound, FadesAndTheSleepTimerShapeTheMix) {
   TempDir dir;
   ASSERT_TRUE(testkit::writeToneWav(dir.file("hum.wav"), Tone{440, 1.0, 0.5}));

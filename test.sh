@@ -64,7 +64,7 @@ if [ "${VELUMORA_SANITIZERS:-1}" != 0 ]; then
   # links the same library.
   build build-asan -DCMAKE_CXX_COMPILER=clang++ -DVELUMORA_FUZZ=ON \
     -DVELUMORA_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
-  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$here/tools/lsan.supp" \
+  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1 LSAN_OPTIONS="suppressions=$here/tools/lsan.supp" \
     UBSAN_OPTIONS=print_stacktrace=1 quiet_ctest build-asan
   stage thread sanitizer
   build build-tsan -DVELUMORA_SANITIZE=thread

@@ -269,6 +269,31 @@ def main():
         share < 0.05)
     row("endless song without a pause, lines in 10 s", "%d" % lines, "< 200", lines < 200)
 
+    # A sample replaced under --watch is freed once its last note has ended,
+    # not kept until the program ends.
+    write_wav(os.path.join(WORK, "thirty.wav"), 220, 30.0)
+    with open(os.path.join(WORK, "thirty.wav"), "rb") as original:
+        sample = bytearray(original.read())
+    env = dict(os.environ, SDL_AUDIODRIVER="dummy")
+    process = subprocess.Popen(
+        [VELUMORA, "--watch", write("replaced.txt",
+                                    's=(_main=("thirty.wav",10000);_param=_infinite,0,100);')],
+        cwd=WORK, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    wait_for(process, PROMPT)
+    time.sleep(1.0)
+    before = rss_kb(process.pid)
+    for version in range(100):
+        sample[100] = version % 256
+        with open(os.path.join(WORK, "thirty.new"), "wb") as out:
+            out.write(sample)
+        os.rename(os.path.join(WORK, "thirty.new"), os.path.join(WORK, "thirty.wav"))
+        wait_for(process, b"reloaded: 1 songs changed")
+    time.sleep(2.0)
+    grown = (rss_kb(process.pid) - before) / 1024
+    quit_and_time(process)
+    row("a 30 s sample replaced 100 times (--watch)", "%+.1f MB resident" % grown, "< 20 MB",
+        grown < 20)
+
     slowest = max(exit_empty, exit_big, exit_many, exit_playing, exit_pause)
     row("q to exit, slowest of the runs above", "%.3f s" % slowest, "<= 1 s", slowest <= 1)
 

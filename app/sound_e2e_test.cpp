@@ -51,14 +51,27 @@ void expectSteadyLoop(const StereoCapture& capture, std::size_t from, std::size_
   EXPECT_LT(20 * std::log10(high / low), 1.0) << low << " to " << high;
 }
 
-TEST(Sound, LiveEqualsRenderedAndEverySongIsOnItsSide) {
-  TempDir dir;
-  writeSamples(dir);
-  // Twenty seconds are compared sample for sample, where the build plays
-  // the live mix exactly (not on sdl12-compat, whose disk driver runs at
-  // 44.1 kHz, nor in instrumented builds); elsewhere five are heard.
-  const bool exact = !testkit::onCompat() && !testkit::kSanitized;
-  const int seconds = exact ? 20 : 5;
+// The live mix exactly as rendered is compared only where the build plays it
+// so (not on sdl12-compat, whose disk driver runs at 44.1 kHz, nor in
+// instrumented builds).
+bool exact() { return !testkit::onCompat() && !testkit::kSanitized; }
+
+// p.txt of dir played live for `seconds` and rendered for two more, with
+// the same seed, each from its first sound on.
+struct Both {
+  StereoCapture heard, rendered;
+  std::size_t start = 0, first = 0;
+  // Frames from the first sounds on that differ between the two.
+  std::size_t differing(std::size_t frames) const {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < frames; ++i) {
+      count += heard.left[start + i] != rendered.left[first + i] ||
+               heard.right[start + i] != rendered.right[first + i];
+    }
+    return count;
+  }
+};
+void playBoth(const TempDir& dir, int seconds, Both& both) {
   testkit::Child live(testkit::kVelumora, {"--seed", "5", "p.txt"}, dir.path(),
                       testkit::diskEnv(dir.file("live.raw")));
   ASSERT_TRUE(live.waitFor(testkit::kStarted));
@@ -69,24 +82,26 @@ TEST(Sound, LiveEqualsRenderedAndEverySongIsOnItsSide) {
       testkit::kRender, {"p.txt", "r.wav", "--seconds", std::to_string(seconds + 2), "--seed", "5"},
       dir.path());
   ASSERT_EQ(render.status, 0) << render.out;
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("live.raw"), both.heard));
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), both.rendered, 44));
+  both.start = firstSound(both.heard);
+  both.first = firstSound(both.rendered);
+  ASSERT_GE(both.heard.frames(), both.start + std::size_t(seconds) * 22050);
+}
 
-  StereoCapture heard, rendered;
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("live.raw"), heard));
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), rendered, 44));
-  const std::size_t start = firstSound(heard);
-  const std::size_t first = firstSound(rendered);
+TEST(Sound, LiveEqualsRenderedAndEverySongIsOnItsSide) {
+  TempDir dir;
+  writeSamples(dir);
+  // Twenty seconds are compared sample for sample where they can be;
+  // elsewhere five are heard.
+  const int seconds = exact() ? 20 : 5;
+  Both both;
+  playBoth(dir, seconds, both);
+  const StereoCapture& rendered = both.rendered;
   const std::size_t frames = seconds * 22050;
-  ASSERT_GE(heard.frames(), start + frames);
-  if (exact) {
-    std::size_t differing = 0;
-    for (std::size_t i = 0; i < frames; ++i) {
-      differing += heard.left[start + i] != rendered.left[first + i] ||
-                   heard.right[start + i] != rendered.right[first + i];
-    }
-    EXPECT_EQ(differing, 0u);
-  }
-  expectSteadyLoop(heard, start, frames);
-  expectSteadyLoop(rendered, first, frames);
+  if (exact()) EXPECT_EQ(both.differing(frames), 0u);
+  expectSteadyLoop(both.heard, both.start, frames);
+  expectSteadyLoop(rendered, both.first, frames);
   // The loop is heard on the left only, the chance and the ticks on the right only.
   EXPECT_GT(testkit::toneAmplitude(rendered.left, 0, frames, 440, 22050), 5000);
   EXPECT_LT(testkit::toneAmplitude(rendered.right, 0, frames, 440, 22050), 50);
@@ -100,36 +115,15 @@ TEST(Sound, ASongThatNeverPausesRepeatsAsOftenRenderedAsLive) {
   TempDir dir;
   ASSERT_TRUE(testkit::writeToneWav(dir.file("tick.wav"), Tone{2000, 0.005, 0.3}));
   ASSERT_TRUE(dir.write("p.txt", "idle=(_main=\"tick.wav\";_param=_infinite,0,0);"));
-  const bool exact = !testkit::onCompat() && !testkit::kSanitized;
-  testkit::Child live(testkit::kVelumora, {"p.txt"}, dir.path(),
-                      testkit::diskEnv(dir.file("live.raw")));
-  ASSERT_TRUE(live.waitFor(testkit::kStarted));
-  live.runsAfter(2000);
-  live.write("q\n");
-  EXPECT_EQ(live.wait(), 0);
-  const auto render =
-      testkit::runToEnd(testkit::kRender, {"p.txt", "r.wav", "--seconds", "3"}, dir.path());
-  ASSERT_EQ(render.status, 0) << render.out;
-  StereoCapture heard, rendered;
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("live.raw"), heard));
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), rendered, 44));
-  const std::size_t start = firstSound(heard);
-  const std::size_t first = firstSound(rendered);
-  const std::size_t frames = 22050;
-  ASSERT_GE(heard.frames(), start + frames);
+  Both both;
+  playBoth(dir, 1, both);
   // 110 frames of tone, then silence to the next 512-frame step.
   for (std::size_t step = 0; step < 40; ++step) {
-    EXPECT_GT(testkit::rms(rendered.left, first + 512 * step, 100), 1000) << step;
-    EXPECT_EQ(testkit::rms(rendered.left, first + 512 * step + 120, 380), 0) << step;
+    const std::size_t at = both.first + 512 * step;
+    EXPECT_GT(testkit::rms(both.rendered.left, at, 100), 1000) << step;
+    EXPECT_EQ(testkit::rms(both.rendered.left, at + 120, 380), 0) << step;
   }
-  if (exact) {
-    std::size_t differing = 0;
-    for (std::size_t i = 0; i < frames; ++i) {
-      differing += heard.left[start + i] != rendered.left[first + i] ||
-                   heard.right[start + i] != rendered.right[first + i];
-    }
-    EXPECT_EQ(differing, 0u);
-  }
+  if (exact()) EXPECT_EQ(both.differing(22050), 0u);
 }
 
 TEST(Sound, FadesAndTheSleepTimerShapeTheMix) {

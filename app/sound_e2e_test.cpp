@@ -99,7 +99,9 @@ TEST(Sound, LiveEqualsRenderedAndEverySongIsOnItsSide) {
   playBoth(dir, seconds, both);
   const StereoCapture& rendered = both.rendered;
   const std::size_t frames = seconds * 22050;
-  if (exact()) EXPECT_EQ(both.differing(frames), 0u);
+  if (exact()) {
+    EXPECT_EQ(both.differing(frames), 0u);
+  }
   expectSteadyLoop(both.heard, both.start, frames);
   expectSteadyLoop(rendered, both.first, frames);
   // The loop is heard on the left only, the chance and the ticks on the right only.
@@ -123,7 +125,9 @@ TEST(Sound, ASongThatNeverPausesRepeatsAsOftenRenderedAsLive) {
     EXPECT_GT(testkit::rms(both.rendered.left, at, 100), 1000) << step;
     EXPECT_EQ(testkit::rms(both.rendered.left, at + 120, 380), 0) << step;
   }
-  if (exact()) EXPECT_EQ(both.differing(22050), 0u);
+  if (exact()) {
+    EXPECT_EQ(both.differing(22050), 0u);
+  }
 }
 
 TEST(Sound, FadesAndTheSleepTimerShapeTheMix) {

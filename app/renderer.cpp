@@ -5,12 +5,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <queue>
@@ -34,7 +35,8 @@ constexpr int kExitInterrupted = 130;
 
 const CommandLine::Usage kUsage = {
     "velumora-render", "[options] PLAYLIST OUT.wav",
-    "Renders N seconds (default 60) of PLAYLIST into the WAV file OUT.wav (- for standard output).\n"
+    "Renders N seconds (default 60) of PLAYLIST into the WAV file OUT.wav (- for standard "
+    "output).\n"
     "  --seconds N       whole seconds to render, 1 to 864000\n"
     "  --seed S          seed of the random draws (default: from the clock)\n"
     "  --volume PERCENT  level of the whole mix, 0 to 400 (default 100)\n"
@@ -44,7 +46,7 @@ const CommandLine::Usage kUsage = {
     "  --version         show the version\n"};
 
 struct Fades {
-  uint64_t in = 0;   // frames
+  uint64_t in = 0;  // frames
   uint64_t out = 0;
 };
 
@@ -245,6 +247,16 @@ std::vector<FileId> protectedFiles(const std::string& playlist, const SampleCach
   return files;
 }
 
+// Ends a render that a signal interrupted, whatever step it was at: the
+// ordered shutdown, then what became of the output.
+int endInterrupted(Session& session, RenderOutput& file, const std::string& output,
+                   const std::function<void()>& endPlayers = nullptr) {
+  session.shutdown(endPlayers);
+  file.discard();
+  printLine("interrupted: \"" + output + "\" not written");
+  return kExitInterrupted;
+}
+
 }  // namespace
 
 int runRender(int argc, char** argv) {
@@ -256,8 +268,8 @@ int runRender(int argc, char** argv) {
               [&](const std::string& text) {
                 char* end = nullptr;
                 const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
-                if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' ||
-                    value < 1 || value > 864000) {
+                if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || value < 1 ||
+                    value > 864000) {
                   return false;
                 }
                 seconds = value;
@@ -282,8 +294,19 @@ int runRender(int argc, char** argv) {
   SdlMixer& mixer = *owned;
   mixer.envelope().setVolume(volume);
   Session session(std::move(owned), nullptr, seed);
+  RenderOutput file;
   printText("initializing...");
-  if (!session.initialize(playlist)) {
+  // Once a signal has arrived, every failure of start-up is its echo (a
+  // sample "not loaded", a song not grown): the run ends as interrupted,
+  // in the shutdown's words alone.
+  dropTextAfterSignal(true);
+  const bool initialized = session.initialize(playlist);
+  dropTextAfterSignal(false);
+  if (signalArrived(0)) {
+    printLine("");
+    return endInterrupted(session, file, output);
+  }
+  if (!initialized) {
     printLine("Velumora Initialization Failed");
     session.shutdown();
     return kExitFailed;
@@ -291,23 +314,20 @@ int runRender(int argc, char** argv) {
   printLine("done");
   const int rate = mixer.rate();
   const uint64_t totalFrames = seconds * static_cast<uint64_t>(rate);
-  RenderOutput file;
   std::string error;
-  if (!file.open(output, protectedFiles(playlist, session.samples()), error)) {
-    printLine("Unable to write file \"" + output + "\" : " + error);
-    session.shutdown();
-    return kExitFailed;
-  }
   WavWriter out(rate, 2, totalFrames, [&](const void* data, std::size_t bytes, std::string& why) {
     return file.write(data, bytes, why);
   });
-  if (!out.begin(error)) {
+  // Opening a FIFO waits for its reader, and the header may wait for a pipe
+  // to drain; a signal ends either wait.
+  if (!file.open(output, protectedFiles(playlist, session.samples()), error) || !out.begin(error)) {
+    if (signalArrived(0)) return endInterrupted(session, file, output);
     printLine("Unable to write file \"" + output + "\" : " + error);
     session.shutdown();
     return kExitFailed;
   }
-  printLine("rendering " + std::to_string(seconds) + " seconds into \"" + output +
-            "\" with seed " + std::to_string(seed));
+  printLine("rendering " + std::to_string(seconds) + " seconds into \"" + output + "\" with seed " +
+            std::to_string(seed));
   const Fades fades{static_cast<uint64_t>(fadeIn * rate), static_cast<uint64_t>(fadeOut * rate)};
   Render render(session, mixer, out, totalFrames, fades);
   Progress progress(seconds);
@@ -315,14 +335,14 @@ int runRender(int argc, char** argv) {
   const bool written = render.wait(progress);
   mixer.setHook(nullptr);
   if (written) progress.show(totalFrames, rate, true);
-  const bool interrupted = render.interrupt.load();
-  session.shutdown([&] { render.endSongs(); });
-  if (interrupted) {
-    file.discard();
-    printLine("interrupted: \"" + output + "\" not written");
-    return kExitInterrupted;
-  }
-  if (!written || !out.complete(error) || !file.finish(error)) {
+  const auto endSongs = [&] { render.endSongs(); };
+  // The file is completed before the shutdown, so that a signal that
+  // arrives before it is in place, even while the end is written to a pipe,
+  // leaves none.
+  const bool finished = written && !signalArrived(0) && out.complete(error) && file.finish(error);
+  if (!finished && signalArrived(0)) return endInterrupted(session, file, output, endSongs);
+  session.shutdown(endSongs);
+  if (!finished) {
     if (!written) error = render.error();
     file.discard();
     printLine("Unable to write file \"" + output + "\" : " + error);

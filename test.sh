@@ -11,10 +11,11 @@ here="$(cd "$(dirname "$0")" && pwd)"
 cd "$here"
 . tools/ensure-packages.sh
 # llvm brings llvm-symbolizer, which the sanitizers' reports need for
-# function names.
+# function names; dpkg-buildpackage wants build-essential beside the
+# package's own build dependencies.
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev valgrind \
   alsa-utils flac pulseaudio pulseaudio-utils libsdl1.2-compat clang libclang-rt-14-dev llvm \
-  mandoc dpkg-dev debhelper sndfile-programs sox vorbis-tools ninja-build
+  mandoc build-essential dpkg-dev debhelper sndfile-programs sox vorbis-tools ninja-build
 jobs="$(nproc)"
 stage() { echo "== $* (at ${SECONDS} s)"; }
 

@@ -32,8 +32,8 @@ TEST(Hostile, SignalsEndStartUpAtOnce) {
   }
   ASSERT_TRUE(dir.write("many.txt", playlist + "1));"));
   const std::string failed = "Velumora Initialization Failed\n" + testkit::shutdownLines(0);
-  // velumora-render says that it was interrupted, and nothing of what
-  // start-up did not finish.
+  // velumora-render says only that it was interrupted, none of the failures
+  // that the interruption left start-up with.
   const std::string interrupted =
       "\n" + testkit::shutdownLines(0) + "interrupted: \"o.wav\" not written\n";
   const struct {

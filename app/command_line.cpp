@@ -67,10 +67,10 @@ bool CommandLine::readDuration(const std::string& text, double& seconds) {
   return true;
 }
 
-void CommandLine::duration(const std::string& name, double most,
-                           std::function<void(double)> set) {
-  option(name, "a time such as 2.5, 90s, 45m or 1h30m, at most " + std::to_string(
-                   static_cast<long>(most)) + " seconds",
+void CommandLine::duration(const std::string& name, double most, std::function<void(double)> set) {
+  option(name,
+         "a time such as 2.5, 90s, 45m or 1h30m, at most " +
+             std::to_string(static_cast<long>(most)) + " seconds",
          [most, set](const std::string& text) {
            double seconds = 0;
            if (!readDuration(text, seconds) || seconds > most) return false;
@@ -87,16 +87,23 @@ void CommandLine::flag(const std::string& name, std::function<void()> set) {
 }
 
 int CommandLine::fail(const std::string& message) const {
-  const std::string text = std::string(usage_.program) + ": " + message + "\nusage: " +
-                           usage_.program + " " + usage_.synopsis + "\n" + usage_.details;
+  const std::string text = std::string(usage_.program) + ": " + message +
+                           "\nusage: " + usage_.program + " " + usage_.synopsis + "\n" +
+                           usage_.details;
   std::fwrite(text.data(), 1, text.size(), stderr);
   return kUsageError;
 }
 
 int CommandLine::parse(int argc, char** argv) {
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const std::string word = argv[i];
-    if (word.size() <= 2 || word.compare(0, 2, "--") != 0) {
+    // "--" lets a file whose name begins with "--" be named.
+    if (word == "--" && !optionsEnded) {
+      optionsEnded = true;
+      continue;
+    }
+    if (optionsEnded || word.size() <= 2 || word.compare(0, 2, "--") != 0) {
       positional_.push_back(word);
       continue;
     }

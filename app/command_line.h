@@ -4,7 +4,8 @@
 // The command line of the three programs, in the conventions of Unix tools:
 // --help prints the usage on standard output, --version the name and
 // version; an unknown option or a bad value is an error, with the usage on
-// standard error. Words that do not begin with "--" are positional.
+// standard error. Words that do not begin with "--" are positional, and so
+// is every word after a first "--", which ends the options.
 
 #include <cstdint>
 #include <functional>
@@ -43,7 +44,7 @@ class CommandLine {
   // Prints the error and the usage on standard error; returns kUsageError.
   int fail(const std::string& message) const;
 
- // The seconds that a duration text stands for; false when it is not one.
+  // The seconds that a duration text stands for; false when it is not one.
   static bool readDuration(const std::string& text, double& seconds);
 
  private:

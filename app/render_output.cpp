@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +16,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "base/signals.h"
+
 namespace {
 
 constexpr const char kPartial[] = ".partial-";
@@ -21,6 +25,30 @@ constexpr std::size_t kRandomLetters = 6;  // the XXXXXX of mkstemp
 constexpr int kMaxLinks = 40;              // as the kernel's own limit
 
 std::string systemError() { return std::strerror(errno); }
+
+const char kInterrupted[] = "interrupted";
+
+// Opens a FIFO for writing once it has a reader. A plain open() would wait
+// for one where no signal can end the wait (the handlers restart it), so
+// this tries without waiting and looks for a signal in between.
+int openFifo(const std::string& path, std::string& error) {
+  for (;;) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0) {
+      // Writes wait in poll(), which a blocking descriptor suits as well.
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      return fd;
+    }
+    if (errno != ENXIO) {
+      error = systemError();
+      return -1;
+    }
+    if (signalArrived(20)) {
+      error = kInterrupted;
+      return -1;
+    }
+  }
+}
 
 void split(const std::string& path, std::string& directory, std::string& name) {
   const std::size_t slash = path.rfind('/');
@@ -149,6 +177,7 @@ bool RenderOutput::open(const std::string& target, const std::vector<FileId>& pr
     }
     fd_ = STDOUT_FILENO;
     ownsFd_ = false;
+    waits_ = !S_ISREG(info.st_mode);
     return true;
   }
 
@@ -183,7 +212,10 @@ bool RenderOutput::open(const std::string& target, const std::vector<FileId>& pr
   if (exists && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode))) {
     // Straight through: no temporary, no rename. Checked again on what was
     // opened, in case the name changed meanwhile.
-    const int fd = ::open(destination.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    const int fd = S_ISFIFO(info.st_mode)
+                       ? openFifo(destination, error)
+                       : ::open(destination.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 && S_ISFIFO(info.st_mode)) return false;
     struct stat opened;
     if (fd < 0 || fstat(fd, &opened) != 0) {
       error = systemError();
@@ -198,6 +230,7 @@ bool RenderOutput::open(const std::string& target, const std::vector<FileId>& pr
     }
     fd_ = fd;
     ownsFd_ = true;
+    waits_ = true;
     return true;
   }
 
@@ -252,7 +285,24 @@ bool RenderOutput::write(const void* data, std::size_t bytes, std::string& error
   }
   const char* at = static_cast<const char*>(data);
   while (bytes > 0) {
-    const ssize_t n = ::write(fd_, at, bytes);
+    std::size_t chunk = bytes;
+    if (waits_) {
+      // A reader that stalls must not hold the render past a signal: the
+      // write waits here, beside the signals, for room.
+      pollfd fds[2] = {{fd_, POLLOUT, 0}, {signalDescriptor(), POLLIN, 0}};
+      if (poll(fds, fds[1].fd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) {
+        error = systemError();
+        return false;
+      }
+      if (signalArrived(0)) {
+        error = kInterrupted;
+        return false;
+      }
+      if (fds[0].revents == 0) continue;
+      // Room for PIPE_BUF bytes is all that poll() promises of a pipe.
+      chunk = std::min<std::size_t>(bytes, PIPE_BUF);
+    }
+    const ssize_t n = ::write(fd_, at, chunk);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       error = systemError();

@@ -44,10 +44,13 @@ class RenderOutput {
 
   // Prepares to write to target, as said above; false with the reason, and
   // nothing created, when it is refused or cannot be opened. Opening a FIFO
-  // waits for its reader. Call it once per object.
+  // waits for its reader, until a signal arrives (base/signals.h): then it
+  // fails with "interrupted". Call it once per object.
   bool open(const std::string& target, const std::vector<FileId>& protectedFiles,
             std::string& error);
-  // Writes all of the bytes, or fails with the system's reason.
+  // Writes all of the bytes, or fails with the system's reason. Where a
+  // write may block (anything but a regular file), a signal ends the wait,
+  // and the write fails with "interrupted".
   bool write(const void* data, std::size_t bytes, std::string& error);
   // Makes what was written visible under the target: synced, given its
   // mode and renamed for a file, closed for the rest. A failure before the
@@ -64,6 +67,7 @@ class RenderOutput {
  private:
   int fd_ = -1;
   bool ownsFd_ = false;
+  bool waits_ = false;       // writes may block: a FIFO, a pipe, a device
   std::string destination_;  // what the target resolves to
   std::string temporary_;
   bool existed_ = false;

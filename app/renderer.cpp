@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <queue>
 #include <string>
@@ -266,6 +267,16 @@ std::vector<FileId> protectedFiles(const std::string& playlist, const SampleCach
   return files;
 }
 
+// Ends a render that a signal interrupted, whatever step it was at: the
+// ordered shutdown, then what became of the output.
+int endInterrupted(Session& session, RenderOutput& file, const std::string& output,
+                   const std::function<void()>& endPlayers = nullptr) {
+  session.shutdown(endPlayers);
+  file.discard();
+  printLine("interrupted: \"" + output + "\" not written");
+  return kExitInterrupted;
+}
+
 }  // namespace
 
 int runRender(int argc, char** argv) {
@@ -303,8 +314,19 @@ int runRender(int argc, char** argv) {
   SdlMixer& mixer = *owned;
   mixer.envelope().setVolume(volume);
   Session session(std::move(owned), nullptr, seed);
+  RenderOutput file;
   printText("initializing...");
-  if (!session.initialize(playlist)) {
+  // Once a signal has arrived, every failure of start-up is its echo (a
+  // sample "not loaded", a song not grown): the run ends as interrupted,
+  // in the shutdown's words alone.
+  dropTextAfterSignal(true);
+  const bool initialized = session.initialize(playlist);
+  dropTextAfterSignal(false);
+  if (signalArrived(0)) {
+    printLine("");
+    return endInterrupted(session, file, output);
+  }
+  if (!initialized) {
     printLine("Velumora Initialization Failed");
     session.shutdown();
     return kExitFailed;
@@ -312,17 +334,14 @@ int runRender(int argc, char** argv) {
   printLine("done");
   const int rate = mixer.rate();
   const uint64_t totalFrames = seconds * static_cast<uint64_t>(rate);
-  RenderOutput file;
   std::string error;
-  if (!file.open(output, protectedFiles(playlist, session.samples()), error)) {
-    printLine("Unable to write file \"" + output + "\" : " + error);
-    session.shutdown();
-    return kExitFailed;
-  }
   WavWriter out(rate, 2, totalFrames, [&](const void* data, std::size_t bytes, std::string& why) {
     return file.write(data, bytes, why);
   });
-  if (!out.begin(error)) {
+  // Opening a FIFO waits for its reader, and the header may wait for a pipe
+  // to drain; a signal ends either wait.
+  if (!file.open(output, protectedFiles(playlist, session.samples()), error) || !out.begin(error)) {
+    if (signalArrived(0)) return endInterrupted(session, file, output);
     printLine("Unable to write file \"" + output + "\" : " + error);
     session.shutdown();
     return kExitFailed;
@@ -336,14 +355,14 @@ int runRender(int argc, char** argv) {
   const bool written = render.wait(progress);
   mixer.setHook(nullptr);
   if (written) progress.show(totalFrames, rate, true);
-  const bool interrupted = render.interrupt.load();
-  session.shutdown([&] { render.endSongs(); });
-  if (interrupted) {
-    file.discard();
-    printLine("interrupted: \"" + output + "\" not written");
-    return kExitInterrupted;
-  }
-  if (!written || !out.complete(error) || !file.finish(error)) {
+  const auto endSongs = [&] { render.endSongs(); };
+  // The file is completed before the shutdown, so that a signal that
+  // arrives before it is in place, even while the end is written to a pipe,
+  // leaves none.
+  const bool finished = written && !signalArrived(0) && out.complete(error) && file.finish(error);
+  if (!finished && signalArrived(0)) return endInterrupted(session, file, output, endSongs);
+  session.shutdown(endSongs);
+  if (!finished) {
     if (!written) error = render.error();
     file.discard();
     printLine("Unable to write file \"" + output + "\" : " + error);

@@ -3,9 +3,7 @@
 // sound_e2e_test.cpp.
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
-#include <filesystem>
 #include <string>
 
 #include "testing/child.h"
@@ -36,12 +34,32 @@ TEST(Render, FailsWithoutLeavingAFileAndNeverWritesOverItsInput) {
               out + std::string("r="))
         << args;
   }
-  testkit::Child long_(testkit::kRender, {"ok.txt", "o.wav", "--seconds", "800000"}, dir.path());
-  ASSERT_TRUE(long_.waitFor("rendering"));
-  long_.signal(SIGINT);
-  EXPECT_EQ(long_.wait(), 130);
-  EXPECT_NE(long_.out().find("interrupted: \"o.wav\" not written\n"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("o.wav")));
+}
+
+TEST(Render, ASignalEndsItWhereverItsOutputGoes) {
+  testkit::TempDir dir;
+  ASSERT_TRUE(dir.write("ok.txt", "r=(_main=100;_param=_infinite,0,0);"));
+  // Each run is signalled a second after start-up; it prints its exit
+  // status (or that it did not end), its last line and the files it left.
+  // "stall" is a FIFO that the script holds open and never reads; "lonely"
+  // one that nobody opens for reading.
+  const std::pair<const char*, const char*> cases[] = {
+      {"o.wav >log", "o.wav"},
+      {"- >&3 2>log", "-"},
+      {"lonely >log", "lonely"},
+  };
+  for (const auto& [args, output] : cases) {
+    const std::string script =
+        "mkfifo stall lonely && exec 3<>stall; " + std::string(testkit::kRender) +
+        " ok.txt --seconds 800000 " + args +
+        " & p=$!; until grep -q done log 2>/dev/null; do sleep 0.1; done; sleep 1; kill -INT $p; "
+        "for i in $(seq 50); do kill -0 $p 2>/dev/null || break; sleep 0.1; done; "
+        "kill -KILL $p 2>/dev/null && echo still running; wait $p; echo $?; tail -n 1 log; "
+        "rm stall lonely log; ls";
+    EXPECT_EQ(testkit::runToEnd("/bin/bash", {"-c", script}, dir.path()).out,
+              "130\ninterrupted: \"" + std::string(output) + "\" not written\nok.txt\n")
+        << args;
+  }
 }
 
 }  // namespace

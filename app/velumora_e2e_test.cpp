@@ -66,17 +66,30 @@ TEST(Console, ChoosesItsPlaylistAndOptions) {
   EXPECT_TRUE(first.waitFor("playing 0 time(s) of \"other\"\nother done\n"));
   first.write("q\n");
   EXPECT_EQ(first.wait(), 0);
-  auto run = testkit::runToEnd(kVelumora, {"--help"}, dir.path());
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out.find("usage: velumora [options] [PLAYLIST]\n"), 0u) << run.out;
-  run = testkit::runToEnd(kVelumora, {"--version"}, dir.path());
-  EXPECT_EQ(run.out, "velumora 1.0.1\n");
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--bogus"}, {"--seed"}, {"--seed", "x"}}) {
-    run = testkit::runToEnd(kVelumora, args, dir.path());
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find("usage: velumora"), std::string::npos) << run.err;
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // how standard output begins
+  } cases[] = {
+      {{"--help"}, 0, "usage: velumora [options] [PLAYLIST]\n"},
+      {{"--version"}, 0, "velumora 1.0.1\n"},
+      // After "--" every word is a name, even one that looks like an option.
+      {{"--", "--help"},
+       255,
+       "Velumora ver 1.0.1\ninitializing...Unable to Open file \"--help\"\n"},
+      // Usage errors say so on standard error alone.
+      {{"--bogus"}, 2, ""},
+      {{"--seed"}, 2, ""},
+      {{"--seed", "x"}, 2, ""},
+  };
+  for (const auto& c : cases) {
+    const auto run = testkit::runToEnd(kVelumora, c.args, dir.path());
+    EXPECT_EQ(run.status, c.status) << c.args.back();
+    EXPECT_EQ(run.out.substr(0, c.out.size()), c.out) << run.out;
+    if (c.status == 2) {
+      EXPECT_EQ(run.out, "");
+      EXPECT_NE(run.err.find("usage: velumora"), std::string::npos) << run.err;
+    }
   }
 }
 

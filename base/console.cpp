@@ -5,9 +5,12 @@
 #include <mutex>
 #include <string>
 
+#include "base/signals.h"
+
 namespace {
 
 std::atomic<bool> failed{false};
+std::atomic<bool> dropAfterSignal{false};
 std::FILE* stream = stdout;
 std::mutex statusLock;
 std::string status;  // what the progress line shows; guarded by statusLock
@@ -15,6 +18,7 @@ std::atomic<bool> statusShown{false};
 
 void writeOut(std::string_view text, bool flush) {
   if (failed.load(std::memory_order_relaxed)) return;
+  if (dropAfterSignal.load(std::memory_order_relaxed) && signalArrived(0)) return;
   std::unique_lock<std::mutex> lock(statusLock, std::defer_lock);
   if (statusShown.load()) {
     lock.lock();
@@ -47,6 +51,8 @@ void printText(std::string_view text) { writeOut(text, true); }
 bool consoleFailed() { return failed.load(std::memory_order_relaxed); }
 
 void sendConsoleToStandardError() { stream = stderr; }
+
+void dropTextAfterSignal(bool drop) { dropAfterSignal.store(drop); }
 
 void showStatus(std::string_view text) {
   std::lock_guard<std::mutex> lock(statusLock);

@@ -30,4 +30,9 @@ void showStatus(std::string_view status);
 // output carries data. Call before any thread prints.
 void sendConsoleToStandardError();
 
+// While on, text printed once a signal has arrived (base/signals.h) is
+// dropped: for a step whose every failure, after an interruption, only
+// echoes it. Call on the main thread, before and after that step.
+void dropTextAfterSignal(bool drop);
+
 #endif  // VELUMORA_BASE_CONSOLE_H_

@@ -3,7 +3,8 @@
 # tree (the checkout stays clean), unpacks it into a temporary root with
 # dpkg -x and checks what it installs: the three programs, which run from
 # there and give the changelog's version, their manual pages, and the demo,
-# which velumora-check finds complete. Needs dpkg-dev and debhelper.
+# which velumora-check finds complete. Needs build-essential, dpkg-dev and
+# debhelper.
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
 work="$(mktemp -d)"

@@ -19,8 +19,7 @@
 namespace {
 
 const CommandLine::Usage kUsage = {
-    "velumora",
-    "[options] [PLAYLIST]",
+    "velumora", "[options] [PLAYLIST]",
     "Plays the songs of PLAYLIST (default playlist.txt) until 'q' or 'exit' is typed.\n"
     "  --seed S          seed of the random draws (default: from the clock)\n"
     "  --volume PERCENT  level of the whole mix, 0 to 400 (default 100)\n"
@@ -88,6 +87,9 @@ int runVelumora(int argc, char** argv) {
   const std::string path = line.positional().empty() ? "playlist.txt" : line.positional()[0];
 
   installSignalHandlers();
+  // The players print as they play: a reader that stops reading must not
+  // stop them, nor q and the signals.
+  waitForReaders(false);
   printLine("Velumora ver 1.0.1");
   auto owned = std::make_unique<SdlMixer>();
   SdlMixer& mixer = *owned;

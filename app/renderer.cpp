@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -34,7 +34,8 @@ constexpr int kExitInterrupted = 130;
 
 const CommandLine::Usage kUsage = {
     "velumora-render", "[options] PLAYLIST OUT.wav",
-    "Renders N seconds (default 60) of PLAYLIST into the WAV file OUT.wav (- for standard output).\n"
+    "Renders N seconds (default 60) of PLAYLIST into the WAV file OUT.wav (- for standard "
+    "output).\n"
     "  --seconds N       whole seconds to render, 1 to 864000\n"
     "  --seed S          seed of the random draws (default: from the clock)\n"
     "  --volume PERCENT  level of the whole mix, 0 to 400 (default 100)\n"
@@ -44,7 +45,7 @@ const CommandLine::Usage kUsage = {
     "  --version         show the version\n"};
 
 struct Fades {
-  uint64_t in = 0;   // frames
+  uint64_t in = 0;  // frames
   uint64_t out = 0;
 };
 
@@ -82,7 +83,7 @@ class Progress {
     showStatus(line);
     if (last) {
       showStatus("");
-      std::fprintf(stderr, "%s\n", line);
+      printOnStandardError(std::string(line) + "\n");
     }
   }
 
@@ -256,8 +257,8 @@ int runRender(int argc, char** argv) {
               [&](const std::string& text) {
                 char* end = nullptr;
                 const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
-                if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' ||
-                    value < 1 || value > 864000) {
+                if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || value < 1 ||
+                    value > 864000) {
                   return false;
                 }
                 seconds = value;
@@ -306,8 +307,8 @@ int runRender(int argc, char** argv) {
     session.shutdown();
     return kExitFailed;
   }
-  printLine("rendering " + std::to_string(seconds) + " seconds into \"" + output +
-            "\" with seed " + std::to_string(seed));
+  printLine("rendering " + std::to_string(seconds) + " seconds into \"" + output + "\" with seed " +
+            std::to_string(seed));
   const Fades fades{static_cast<uint64_t>(fadeIn * rate), static_cast<uint64_t>(fadeOut * rate)};
   Render render(session, mixer, out, totalFrames, fades);
   Progress progress(seconds);

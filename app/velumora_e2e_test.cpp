@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -133,6 +134,32 @@ TEST(Console, WatchReadsThePlaylistAgainWhenItIsSaved) {
   run.write("q\n");
   EXPECT_EQ(run.wait(), 0);
   EXPECT_NE(run.out().find("terminating all threads...\na done\n"), std::string::npos) << run.out();
+}
+
+TEST(Console, AReaderThatNeverReadsHoldsNothingUp) {
+  // Thousands of songs that print as they start and end fill the pipe
+  // before they are done; q or a signal must still end the program.
+  TempDir dir;
+  std::string playlist;
+  for (int i = 0; i < 3000; ++i) playlist += "s" + std::to_string(i) + "=(_main=1;_param=1,0,0);";
+  ASSERT_TRUE(dir.write("p.txt", playlist));
+  for (const int signal : {0, SIGTERM}) {
+    Child run(kVelumora, {"p.txt"}, dir.path(), kSilent, Child::Output::kUnreadPipe);
+    ASSERT_TRUE(run.waitUntilOutputFull());
+    // Time for the rest of the lines to pile up behind it; then the reader
+    // reads a little and stops again.
+    EXPECT_TRUE(run.runsAfter(300));
+    run.readOutput(16384);
+    ASSERT_TRUE(run.waitUntilOutputFull());
+    const auto asked = std::chrono::steady_clock::now();
+    if (signal == 0) run.write("q\n");
+    if (signal != 0) run.signal(signal);
+    EXPECT_EQ(run.wait(), 0) << signal;
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3)) << signal;
+    // What did get through is whole lines.
+    EXPECT_EQ(run.out().find(kStarted), 0u);
+    EXPECT_EQ(run.out().back(), '\n');
+  }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "base/console.h"
+
 namespace testkit {
 
 std::string contentsOf(int fd) {
@@ -61,6 +63,7 @@ void FakeClock::setLimit(uint64_t frame) {
 }
 
 StdoutCapture::StdoutCapture() {
+  drainConsole();
   std::fflush(stdout);
   char name[] = "/tmp/velumora-stdout-XXXXXX";
   file_ = mkstemp(name);
@@ -70,6 +73,7 @@ StdoutCapture::StdoutCapture() {
 }
 
 StdoutCapture::~StdoutCapture() {
+  drainConsole();
   std::fflush(stdout);
   dup2(saved_, 1);
   close(saved_);
@@ -77,6 +81,7 @@ StdoutCapture::~StdoutCapture() {
 }
 
 std::string StdoutCapture::text() {
+  drainConsole();
   std::fflush(stdout);
   return contentsOf(file_);
 }

@@ -162,4 +162,40 @@ TEST(Console, AReaderThatNeverReadsHoldsNothingUp) {
   }
 }
 
+TEST(Console, OneMoreEndCutsTheFadeOutShort) {
+  TempDir dir;
+  ASSERT_TRUE(dir.write("playlist.txt", ""));
+  const struct {
+    std::vector<std::string> args;
+    // The first end, by input or a signal (neither: the sleep timer), then
+    // one more.
+    std::string first;
+    int firstSignal;
+    std::string second;
+    int secondSignal;
+    std::string between;  // after the start-up lines
+  } cases[] = {
+      {{"--fade-out", "60"}, "q\n", 0, "q\n", 0, ""},
+      {{"--fade-out", "60"}, "exit\n", 0, "", SIGTERM, ""},
+      {{"--fade-out", "60"}, "", SIGINT, "", SIGINT, ""},
+      {{"--fade-out", "60"}, "", SIGHUP, "exit\n", 0, ""},
+      {{"--sleep", "0.2", "--fade-out", "60"}, "", 0, "q\n", 0, "sleep timer: ending\n"},
+  };
+  for (const auto& c : cases) {
+    Child run(kVelumora, c.args, dir.path(), kSilent);
+    ASSERT_TRUE(run.waitFor(kStarted + c.between));
+    run.write(c.first);
+    if (c.firstSignal != 0) run.signal(c.firstSignal);
+    // The fade goes on until something more comes.
+    EXPECT_TRUE(run.runsAfter(500)) << c.first << c.firstSignal;
+    const auto asked = std::chrono::steady_clock::now();
+    run.write(c.second);
+    if (c.secondSignal != 0) run.signal(c.secondSignal);
+    EXPECT_EQ(run.wait(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(2))
+        << c.second << c.secondSignal;
+    EXPECT_EQ(run.out(), kStarted + c.between + shutdownLines(0));
+  }
+}
+
 }  // namespace

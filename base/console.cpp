@@ -109,15 +109,14 @@ class Writer {
     }
   }
 
-  // Waits until everything given has been written, or at most a while.
-  void drain(bool bounded) {
+  // Waits until everything given has been written, or at most a while;
+  // true when it was.
+  bool drain(bool bounded) {
     std::unique_lock<std::mutex> lock(mutex_);
     const auto done = [&] { return entries_.empty() && !writing_ && !dropping_; };
-    if (bounded) {
-      written_.wait_for(lock, kLastWordsWait, done);
-    } else {
-      written_.wait(lock, done);
-    }
+    if (bounded) return written_.wait_for(lock, kLastWordsWait, done);
+    written_.wait(lock, done);
+    return true;
   }
 
  private:
@@ -125,9 +124,26 @@ class Writer {
     auto* writer = new Writer;
     std::string error;
     // Without a thread of its own, each caller writes, as it must then.
-    writer->threaded_ = startDetachedThread([writer] { writer->run(); }, kWriterStackBytes, error);
-    std::atexit([] { get().drain(!readersAwaited.load()); });
+    writer->threaded_ =
+        writer->thread_.start([writer] { writer->run(); }, kWriterStackBytes, error);
+    std::atexit([] {
+      // A thread still running at the end would only be left blocked on a
+      // reader (and keeps the thread sanitizer waiting a second).
+      if (get().drain(!readersAwaited.load())) get().stop();
+    });
     return writer;
+  }
+
+  // Ends the thread once it has written everything; later text is written
+  // by its callers.
+  void stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+      threaded_ = false;
+      queued_.notify_one();
+    }
+    thread_.join();
   }
 
   void drop(std::string_view text) {
@@ -140,7 +156,8 @@ class Writer {
   void run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      queued_.wait(lock, [&] { return !entries_.empty() || dropping_; });
+      queued_.wait(lock, [&] { return !entries_.empty() || dropping_ || stopping_; });
+      if (entries_.empty() && !dropping_) return;
       std::deque<Entry> batch;
       const std::size_t bytes = waitingBytes_;
       if (!entries_.empty()) {
@@ -187,6 +204,7 @@ class Writer {
     if (!status_.empty()) writeAll(errorFd.load(), status_);
   }
 
+  Thread thread_;
   std::mutex mutex_;
   std::condition_variable queued_;   // for the thread: there is something to write
   std::condition_variable written_;  // for callers: there is room, or all is written
@@ -198,6 +216,7 @@ class Writer {
   std::size_t droppedLines_ = 0;  // line ends dropped
   bool droppedOpen_ = false;      // the last text dropped ended within a line
   bool threaded_ = false;
+  bool stopping_ = false;
   // The thread's own (or, without one, guarded by mutex_):
   std::string status_;  // what the progress line shows
   bool streamAtLineStart_ = true;

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
-#include <thread>
+#include <utility>
 
 #include "app/command_line.h"
 #include "app/console.h"
@@ -19,8 +19,7 @@
 namespace {
 
 const CommandLine::Usage kUsage = {
-    "velumora",
-    "[options] [PLAYLIST]",
+    "velumora", "[options] [PLAYLIST]",
     "Plays the songs of PLAYLIST (default playlist.txt) until 'q' or 'exit' is typed.\n"
     "  --seed S          seed of the random draws (default: from the clock)\n"
     "  --volume PERCENT  level of the whole mix, 0 to 400 (default 100)\n"
@@ -51,8 +50,9 @@ void watchFiles(PlaylistWatcher& watcher, const std::string& path, const SampleC
 }
 
 // Lets the mix fade out over seconds, on the mix's own clock; a stalled
-// device cannot hold the exit longer than a second beyond.
-void fadeOut(SdlMixer& mixer, double seconds) {
+// device cannot hold the exit longer than a second beyond, and one more q or
+// signal ends the fade at once: no one should wait out a long fade.
+void fadeOut(SdlMixer& mixer, double seconds, Console& console) {
   if (seconds <= 0) return;
   const uint64_t from = mixer.framesMixed();
   const auto frames = static_cast<uint64_t>(seconds * mixer.rate());
@@ -63,7 +63,7 @@ void fadeOut(SdlMixer& mixer, double seconds) {
   // the mix and the device (sdl12-compat converts and buffers again).
   const uint64_t end = mixer.envelope().silentFrom() + static_cast<uint64_t>(mixer.rate() / 5);
   while (mixer.framesMixed() < end && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (console.endsWithin(10)) return;
   }
 }
 
@@ -88,6 +88,9 @@ int runVelumora(int argc, char** argv) {
   const std::string path = line.positional().empty() ? "playlist.txt" : line.positional()[0];
 
   installSignalHandlers();
+  // The players print as they play: a reader that stops reading must not
+  // stop them, nor q and the signals.
+  waitForReaders(false);
   printLine("Velumora ver 1.0.1");
   auto owned = std::make_unique<SdlMixer>();
   SdlMixer& mixer = *owned;
@@ -121,11 +124,12 @@ int runVelumora(int argc, char** argv) {
       watchFiles(watcher, path, session.samples());
     };
   }
-  if (consoleLoop(waits) == ConsoleEnd::kTimer) {
+  Console console(std::move(waits));
+  if (console.loop() == ConsoleEnd::kTimer) {
     printLine("sleep timer: ending");
-    fadeOut(mixer, options.fadeOutGiven ? options.fadeOut : kSleepFadeSeconds);
+    fadeOut(mixer, options.fadeOutGiven ? options.fadeOut : kSleepFadeSeconds, console);
   } else {
-    fadeOut(mixer, options.fadeOut);
+    fadeOut(mixer, options.fadeOut, console);
   }
   session.shutdown();
   return 0;

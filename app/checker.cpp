@@ -35,10 +35,8 @@ std::string indentFor(int depth) {
   return std::string(2 * kIndentedLevels, ' ') + "[" + std::to_string(depth) + "] ";
 }
 
-void writeDiagnostic(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
-}
+// In order with the messages, which the console writes on a thread of its own.
+void writeDiagnostic(const std::string& text) { printOnStandardError(text); }
 
 std::string seconds(const Sound& sound, int rate) {
   if (sound.sample == nullptr || rate <= 0) return "?";
@@ -123,6 +121,7 @@ int runCheck(int argc, char** argv) {
   }
   session.release();
   printLine(ok ? "the playlist would play" : "the playlist would not play");
+  drainConsole();
   if (consoleFailed() || !ok) return 1;
   const std::size_t found = checker.errors() + checker.warnings();
   if (strict && found > 0) {

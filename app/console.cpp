@@ -3,35 +3,41 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <string>
 
 #include "base/console.h"
 #include "base/signals.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+constexpr char kPrompt[] = "type 'q' and enter to exit";
 
 bool isWhite(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+bool isEnd(const std::string& word) { return word == "q" || word == "exit"; }
+
 enum class Woken { kInput, kSignal, kTimer };
 
 // Waits until standard input (when still open) can be read, a signal has
-// arrived or the deadline has passed, serving the watched descriptor.
-Woken wait(bool inputOpen, const ConsoleWaits& waits, Clock::time_point deadline) {
+// arrived or the deadline (when timed) has passed, serving the watched
+// descriptor (when serve). A signal is taken off the pipe, so that the next
+// wait sees only signals still to come.
+Woken wait(bool inputOpen, bool timed, std::chrono::steady_clock::time_point deadline,
+           const ConsoleWaits& waits, bool serve) {
   for (;;) {
     int timeout = -1;
-    if (waits.timerMs >= 0) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (timed) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
       if (left <= 0) return Woken::kTimer;
       timeout = static_cast<int>(std::min<int64_t>(left, 1 << 30));
     }
-    pollfd fds[3] = {{signalDescriptor(), POLLIN, 0}, {waits.fd, POLLIN, 0},
+    pollfd fds[3] = {{signalDescriptor(), POLLIN, 0},
+                     {serve ? waits.fd : -1, POLLIN, 0},
                      {inputOpen ? STDIN_FILENO : -1, POLLIN, 0}};
     const int ready = poll(fds, 3, timeout);
     if (ready < 0) {
@@ -39,7 +45,10 @@ Woken wait(bool inputOpen, const ConsoleWaits& waits, Clock::time_point deadline
       // Nothing left to wait on; behave as if interrupted.
       return Woken::kSignal;
     }
-    if (fds[0].revents != 0) return Woken::kSignal;
+    if (fds[0].revents != 0) {
+      takeSignal();
+      return Woken::kSignal;
+    }
     if (fds[1].revents != 0 && waits.onReady) waits.onReady();
     if (fds[2].revents != 0) return Woken::kInput;
   }
@@ -47,39 +56,67 @@ Woken wait(bool inputOpen, const ConsoleWaits& waits, Clock::time_point deadline
 
 }  // namespace
 
-ConsoleEnd consoleLoop(const ConsoleWaits& waits) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max<int64_t>(waits.timerMs, 0));
-  const std::string prompt = "type 'q' and enter to exit";
-  std::string word;
-  char buffer[4096];
-  std::size_t filled = 0;
-  std::size_t next = 0;
+Console::Console(ConsoleWaits waits) : waits_(std::move(waits)) {}
+
+Console::Step Console::next(Clock::time_point deadline, bool timed, bool serve) {
   for (;;) {
-    if (next == filled) {
-      const Woken woken = wait(true, waits, deadline);
-      if (woken == Woken::kSignal) return ConsoleEnd::kSignal;
-      if (woken == Woken::kTimer) return ConsoleEnd::kTimer;
-      const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
-      if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-      if (got <= 0) break;
-      filled = static_cast<std::size_t>(got);
-      next = 0;
+    if (!inputOpen_) {
+      return wait(false, timed, deadline, waits_, serve) == Woken::kTimer ? Step::kTimer
+                                                                          : Step::kSignal;
     }
-    const char c = buffer[next++];
+    if (next_ == filled_) {
+      const Woken woken = wait(true, timed, deadline, waits_, serve);
+      if (woken == Woken::kSignal) return Step::kSignal;
+      if (woken == Woken::kTimer) return Step::kTimer;
+      const ssize_t got = read(STDIN_FILENO, buffer_, sizeof buffer_);
+      if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+      if (got <= 0) {
+        // Input ended: a last word without white space after it still counts.
+        inputOpen_ = false;
+        const bool end = isEnd(word_);
+        if (!word_.empty() && !end) printLine(kPrompt);
+        word_.clear();
+        return end ? Step::kWord : Step::kClosed;
+      }
+      filled_ = static_cast<std::size_t>(got);
+      next_ = 0;
+    }
+    const char c = buffer_[next_++];
     if (!isWhite(c)) {
-      if (word.size() < kLongestWord) word += c;
+      if (word_.size() < kLongestWord) word_ += c;
       continue;
     }
-    if (word.empty()) continue;
-    if (word == "q" || word == "exit") return ConsoleEnd::kWord;
-    printLine(prompt);
-    word.clear();
+    if (word_.empty()) continue;
+    const bool end = isEnd(word_);
+    word_.clear();
+    if (end) return Step::kWord;
+    printLine(kPrompt);
   }
-  // Input ended: a last word without white space after it still counts.
-  if (!word.empty()) {
-    if (word == "q" || word == "exit") return ConsoleEnd::kWord;
-    printLine(prompt);
+}
+
+ConsoleEnd Console::loop() {
+  const auto deadline =
+      Clock::now() + std::chrono::milliseconds(std::max<int64_t>(waits_.timerMs, 0));
+  for (;;) {
+    switch (next(deadline, waits_.timerMs >= 0, true)) {
+      case Step::kWord:
+        return ConsoleEnd::kWord;
+      case Step::kSignal:
+        return ConsoleEnd::kSignal;
+      case Step::kTimer:
+        return ConsoleEnd::kTimer;
+      case Step::kClosed:
+        printLine("input closed: playing until interrupted");
+        break;
+    }
   }
-  printLine("input closed: playing until interrupted");
-  return wait(false, waits, deadline) == Woken::kTimer ? ConsoleEnd::kTimer : ConsoleEnd::kSignal;
+}
+
+bool Console::endsWithin(int ms) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    const Step step = next(deadline, true, false);
+    if (step == Step::kTimer) return false;
+    if (step != Step::kClosed) return true;
+  }
 }

@@ -1,10 +1,13 @@
 #ifndef VELUMORA_APP_CONSOLE_H_
 #define VELUMORA_APP_CONSOLE_H_
 
-// The console loop of the live program. Main thread only.
+// The console of the live program. Main thread only.
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 constexpr unsigned kLongestWord = 4096;
 
@@ -18,11 +21,35 @@ struct ConsoleWaits {
   std::function<void()> onReady;
 };
 
-// Reads white-space separated words from standard input until "q" or "exit"
-// (any other word prints the prompt again), a signal or the timer. A word is
-// kept to its first kLongestWord bytes, so no input can grow it without
-// bound. When input ends it says so once and waits, without using the
-// processor, for a signal or the timer.
-ConsoleEnd consoleLoop(const ConsoleWaits& waits = ConsoleWaits());
+class Console {
+ public:
+  explicit Console(ConsoleWaits waits = ConsoleWaits());
+
+  // Reads white-space separated words from standard input until "q" or
+  // "exit" (any other word prints the prompt again), a signal or the timer.
+  // A word is kept to its first kLongestWord bytes, so no input can grow it
+  // without bound. When input ends it says so once and waits, without using
+  // the processor, for a signal or the timer.
+  ConsoleEnd loop();
+
+  // During the fade-out after loop(): reads on for at most ms and tells
+  // whether one more "q" or "exit" or a signal came, to cut the fade short.
+  // Other words print the prompt as in loop(); input that ends is not told
+  // again, and the descriptor is no longer served.
+  bool endsWithin(int ms);
+
+ private:
+  enum class Step { kWord, kSignal, kTimer, kClosed };
+  using Clock = std::chrono::steady_clock;
+
+  Step next(Clock::time_point deadline, bool timed, bool serve);
+
+  ConsoleWaits waits_;
+  bool inputOpen_ = true;
+  std::string word_;
+  char buffer_[4096];
+  std::size_t filled_ = 0;
+  std::size_t next_ = 0;
+};
 
 #endif  // VELUMORA_APP_CONSOLE_H_

@@ -84,7 +84,7 @@ class Progress {
     showStatus(line);
     if (last) {
       showStatus("");
-      std::fprintf(stderr, "%s\n", line);
+      printOnStandardError(std::string(line) + "\n");
     }
   }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -146,6 +147,68 @@ TEST(Console, WatchReadsThePlaylistAgainWhenItIsSaved) {
   run.write("q\n");
   EXPECT_EQ(run.wait(), 0);
   EXPECT_NE(run.out().find("terminating all threads...\na done\n"), std::string::npos) << run.out();
+}
+
+TEST(Console, AReaderThatNeverReadsHoldsNothingUp) {
+  // Thousands of songs that print as they start and end fill the pipe
+  // before they are done; q or a signal must still end the program.
+  TempDir dir;
+  std::string playlist;
+  for (int i = 0; i < 3000; ++i) playlist += "s" + std::to_string(i) + "=(_main=1;_param=1,0,0);";
+  ASSERT_TRUE(dir.write("p.txt", playlist));
+  for (const int signal : {0, SIGTERM}) {
+    Child run(kVelumora, {"p.txt"}, dir.path(), kSilent, Child::Output::kUnreadPipe);
+    ASSERT_TRUE(run.waitUntilOutputFull());
+    // Time for the rest of the lines to pile up behind it; then the reader
+    // reads a little and stops again.
+    EXPECT_TRUE(run.runsAfter(300));
+    run.readOutput(16384);
+    ASSERT_TRUE(run.waitUntilOutputFull());
+    const auto asked = std::chrono::steady_clock::now();
+    if (signal == 0) run.write("q\n");
+    if (signal != 0) run.signal(signal);
+    EXPECT_EQ(run.wait(), 0) << signal;
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3)) << signal;
+    // What did get through is whole lines.
+    EXPECT_EQ(run.out().find(kStarted), 0u);
+    EXPECT_EQ(run.out().back(), '\n');
+  }
+}
+
+TEST(Console, OneMoreEndCutsTheFadeOutShort) {
+  TempDir dir;
+  ASSERT_TRUE(dir.write("playlist.txt", ""));
+  const struct {
+    std::vector<std::string> args;
+    // The first end, by input or a signal (neither: the sleep timer), then
+    // one more.
+    std::string first;
+    int firstSignal;
+    std::string second;
+    int secondSignal;
+    std::string between;  // after the start-up lines
+  } cases[] = {
+      {{"--fade-out", "60"}, "q\n", 0, "q\n", 0, ""},
+      {{"--fade-out", "60"}, "exit\n", 0, "", SIGTERM, ""},
+      {{"--fade-out", "60"}, "", SIGINT, "", SIGINT, ""},
+      {{"--fade-out", "60"}, "", SIGHUP, "exit\n", 0, ""},
+      {{"--sleep", "0.2", "--fade-out", "60"}, "", 0, "q\n", 0, "sleep timer: ending\n"},
+  };
+  for (const auto& c : cases) {
+    Child run(kVelumora, c.args, dir.path(), kSilent);
+    ASSERT_TRUE(run.waitFor(kStarted + c.between));
+    run.write(c.first);
+    if (c.firstSignal != 0) run.signal(c.firstSignal);
+    // The fade goes on until something more comes.
+    EXPECT_TRUE(run.runsAfter(500)) << c.first << c.firstSignal;
+    const auto asked = std::chrono::steady_clock::now();
+    run.write(c.second);
+    if (c.secondSignal != 0) run.signal(c.secondSignal);
+    EXPECT_EQ(run.wait(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(2))
+        << c.second << c.secondSignal;
+    EXPECT_EQ(run.out(), kStarted + c.between + shutdownLines(0));
+  }
 }
 
 }  // namespace

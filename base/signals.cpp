@@ -42,8 +42,11 @@ void ensureStandardDescriptors() {
 
 void installSignalHandlers() {
   if (signalPipe[0] < 0 && pipe(signalPipe) == 0) {
-    for (int fd : signalPipe) fcntl(fd, F_SETFD, FD_CLOEXEC);
-    fcntl(signalPipe[1], F_SETFL, fcntl(signalPipe[1], F_GETFL) | O_NONBLOCK);
+    // Neither end may block: the handler's nor takeSignal()'s.
+    for (int fd : signalPipe) {
+      fcntl(fd, F_SETFD, FD_CLOEXEC);
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    }
   }
   struct sigaction action;
   std::memset(&action, 0, sizeof action);
@@ -63,3 +66,11 @@ bool signalArrived(int timeoutMs) {
 }
 
 int signalDescriptor() { return signalPipe[0]; }
+
+void takeSignal() {
+  char byte;
+  if (signalPipe[0] >= 0) {
+    ssize_t ignored = read(signalPipe[0], &byte, 1);
+    (void)ignored;
+  }
+}

@@ -25,4 +25,9 @@ bool signalArrived(int timeoutMs);
 // installSignalHandlers().
 int signalDescriptor();
 
+// Takes one signal off the pipe, so that it is readable again only when
+// another one arrives: for a program that acts on a second signal too.
+// signalArrived() stays true.
+void takeSignal();
+
 #endif  // VELUMORA_BASE_SIGNALS_H_

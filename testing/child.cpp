@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -26,8 +28,8 @@ int outputFile() {
 }  // namespace
 
 Child::Child(const std::string& program, const std::vector<std::string>& args,
-             const std::string& dir, const std::vector<std::string>& env)
-    : outFile_(outputFile()), errFile_(outputFile()) {
+             const std::string& dir, const std::vector<std::string>& env, Output output)
+    : outFile_(output == Output::kFile ? outputFile() : -1), errFile_(outputFile()) {
   // A child that stops reading must fail our writes, not kill the test.
   ::signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> argStore = {program};
@@ -36,13 +38,16 @@ Child::Child(const std::string& program, const std::vector<std::string>& args,
   for (std::string& arg : argStore) argv.push_back(arg.data());
   argv.push_back(nullptr);
   int in[2];
-  if (pipe2(in, O_CLOEXEC) != 0 || outFile_ < 0 || errFile_ < 0 || (pid_ = fork()) < 0) {
+  // A pipe that cannot be made stays at -1.
+  if (output == Output::kUnreadPipe) (void)pipe2(outPipe_, O_CLOEXEC);
+  const int out = output == Output::kFile ? outFile_ : outPipe_[1];
+  if (pipe2(in, O_CLOEXEC) != 0 || out < 0 || errFile_ < 0 || (pid_ = fork()) < 0) {
     ADD_FAILURE() << "cannot start " << program;
     return;
   }
   if (pid_ == 0) {
     dup2(in[0], 0);
-    dup2(outFile_, 1);
+    dup2(out, 1);
     dup2(errFile_, 2);
     for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(sig, SIG_DFL);
@@ -58,7 +63,7 @@ Child::~Child() {
     kill(pid_, SIGKILL);
     reap(true);
   }
-  for (int fd : {in_, outFile_, errFile_})
+  for (int fd : {in_, outFile_, outPipe_[0], outPipe_[1], errFile_})
     if (fd >= 0) close(fd);
 }
 
@@ -76,7 +81,21 @@ void Child::closeInput() {
   in_ = -1;
 }
 
-const std::string& Child::out() { return out_ = contentsOf(outFile_); }
+void Child::readOutput(std::size_t most) {
+  char buffer[65536];
+  ssize_t got;
+  fcntl(outPipe_[0], F_SETFL, O_NONBLOCK);
+  while (most > 0 && (got = read(outPipe_[0], buffer, std::min(most, sizeof buffer))) > 0) {
+    out_.append(buffer, static_cast<std::size_t>(got));
+    most -= static_cast<std::size_t>(got);
+  }
+}
+
+const std::string& Child::out() {
+  if (outFile_ >= 0) return out_ = contentsOf(outFile_);
+  readOutput(std::string::npos);
+  return out_;
+}
 const std::string& Child::err() { return err_ = contentsOf(errFile_); }
 
 bool Child::reap(bool block) {
@@ -99,6 +118,18 @@ bool Child::waitFor(const std::string& text) {
   // The child may write its last words as it ends.
   if (until(kPatienceMs, [&] { return seen() || reap(false); }) && seen()) return true;
   ADD_FAILURE() << "no \"" << text << "\" in\n" << out_ << "\n" << err();
+  return false;
+}
+
+bool Child::waitUntilOutputFull() {
+  // The pipe is full when its write end is not ready for writing, though a
+  // part of its last page may stay unused.
+  const auto full = [&] {
+    pollfd ready = {outPipe_[1], POLLOUT, 0};
+    return poll(&ready, 1, 0) == 0;
+  };
+  if (until(kPatienceMs, full)) return true;
+  ADD_FAILURE() << "the output pipe never filled\n" << err();
   return false;
 }
 

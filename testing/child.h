@@ -12,6 +12,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -25,10 +26,14 @@ constexpr int kPatienceMs = 30000;
 
 class Child {
  public:
+  // Where standard output goes: an unnamed file, or a pipe that the test
+  // holds and never reads, as a reader that stopped reading.
+  enum class Output { kFile, kUnreadPipe };
+
   // env: "NAME=value" entries over the test's own environment; dir: the
   // working directory (empty: the test's).
   Child(const std::string& program, const std::vector<std::string>& args, const std::string& dir,
-        const std::vector<std::string>& env = {});
+        const std::vector<std::string>& env = {}, Output output = Output::kFile);
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
   ~Child();
@@ -43,8 +48,14 @@ class Child {
   // True when the child still runs after ms milliseconds.
   bool runsAfter(int ms);
   pid_t pid() const { return pid_; }
+  // Waits until the unread pipe is full (a little room may stay in its
+  // last page).
+  bool waitUntilOutputFull();
+  // Reads at most `most` bytes of it, as a reader that reads a little.
+  void readOutput(std::size_t most);
 
-  // What it has written so far.
+  // What it has written so far (the unread pipe: read only now, after it
+  // ended, but for what readOutput() read).
   const std::string& out();
   const std::string& err();
 
@@ -56,6 +67,7 @@ class Child {
   pid_t pid_ = -1;
   int in_ = -1;
   int outFile_ = -1;
+  int outPipe_[2] = {-1, -1};  // the unread pipe; the write end shows it full
   int errFile_ = -1;
   int status_ = -1;
   std::string out_;

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "base/console.h"
+
 namespace testkit {
 
 std::string contentsOf(int fd) {
@@ -117,6 +119,7 @@ void FakeClock::setLimit(uint64_t frame) {
 }
 
 StdoutCapture::StdoutCapture() {
+  drainConsole();
   std::fflush(stdout);
   char name[] = "/tmp/velumora-stdout-XXXXXX";
   file_ = mkstemp(name);
@@ -126,6 +129,7 @@ StdoutCapture::StdoutCapture() {
 }
 
 StdoutCapture::~StdoutCapture() {
+  drainConsole();
   std::fflush(stdout);
   dup2(saved_, 1);
   close(saved_);
@@ -133,6 +137,7 @@ StdoutCapture::~StdoutCapture() {
 }
 
 std::string StdoutCapture::text() {
+  drainConsole();
   std::fflush(stdout);
   return contentsOf(file_);
 }

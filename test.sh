@@ -15,9 +15,19 @@ cd "$here"
 # package's own build dependencies.
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev valgrind \
   alsa-utils flac pulseaudio pulseaudio-utils libsdl1.2-compat clang libclang-rt-14-dev llvm \
-  mandoc build-essential dpkg-dev debhelper sndfile-programs sox vorbis-tools ninja-build
+  mandoc build-essential dpkg-dev debhelper sndfile-programs sox vorbis-tools ninja-build \
+  clang-format
 jobs="$(nproc)"
 stage() { echo "== $* (at ${SECONDS} s)"; }
+
+stage format
+# Every source as .clang-format lays it out (outside a git checkout, as the
+# package stage runs, every source below here).
+if git rev-parse --git-dir >/dev/null 2>&1; then
+  git ls-files -z '*.cpp' '*.h' '*.c'
+else
+  find . -path ./build\* -prune -o \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -print0
+fi | xargs -0 clang-format --dry-run --Werror
 
 build() {  # build DIR [cmake options...]
   local dir="$1"

@@ -104,10 +104,6 @@ int runVelumora(int argc, char** argv) {
     return -1;
   }
   printLine("done\ntype 'q' and enter to exit");
-  session.startPlayers(true);
-  if (options.fadeIn > 0) {
-    mixer.envelope().fadeIn(session.origin(), uint64_t(options.fadeIn * mixer.rate()));
-  }
   ConsoleWaits waits;
   if (options.sleep >= 0) waits.timerMs = static_cast<int64_t>(options.sleep * 1000);
   PlaylistWatcher watcher;
@@ -123,6 +119,12 @@ int runVelumora(int argc, char** argv) {
       session.reload(path, &explain.map(), &explain);
       watchFiles(watcher, path, session.samples());
     };
+  }
+  // Watched before the songs start, so that a save made as the first songs
+  // start is seen.
+  session.startPlayers(true);
+  if (options.fadeIn > 0) {
+    mixer.envelope().fadeIn(session.origin(), uint64_t(options.fadeIn * mixer.rate()));
   }
   Console console(std::move(waits));
   if (console.loop() == ConsoleEnd::kTimer) {

@@ -13,8 +13,8 @@
 //
 // Immutable once made; any thread may read it.
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>

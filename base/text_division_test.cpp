@@ -35,15 +35,24 @@ TEST(TextDivision, Divide) {
     bool balanced;
     const char* pieces;
   } cases[] = {
-      {"a,b,c", ",", false, "[a][b][c]"},   {"a,,b", ",", false, "[a][][b]"},
-      {",a", ",", false, "[a]"},            {"a,", ",", false, "[a]"},
-      {",,", ",", false, "[]"},             {",", ",", false, "false "},
-      {",", ",", true, "false "},           {"", ",", true, ""},
-      {"a", ",", true, "[a]"},              {"a,(b,c),d", ",", true, "[a][(b,c)][d]"},
-      {"a,(b,c),d", ",", false, "[a][(b][c)][d]"}, {"(a,b", ",", true, "[(a,b]"},
-      {")a(,b", ",", true, "[)a(][b]"},     {"a:(b:c)=1:2", "=", true, "[a:(b:c)][1:2]"},
-      {"100to200", "to", false, "[100][200]"}, {"to5", "to", false, "[o5]"},
-      {"to", "to", false, ""},              {"12toto", "to", false, "[12][]"},
+      {"a,b,c", ",", false, "[a][b][c]"},
+      {"a,,b", ",", false, "[a][][b]"},
+      {",a", ",", false, "[a]"},
+      {"a,", ",", false, "[a]"},
+      {",,", ",", false, "[]"},
+      {",", ",", false, "false "},
+      {",", ",", true, "false "},
+      {"", ",", true, ""},
+      {"a", ",", true, "[a]"},
+      {"a,(b,c),d", ",", true, "[a][(b,c)][d]"},
+      {"a,(b,c),d", ",", false, "[a][(b][c)][d]"},
+      {"(a,b", ",", true, "[(a,b]"},
+      {")a(,b", ",", true, "[)a(][b]"},
+      {"a:(b:c)=1:2", "=", true, "[a:(b:c)][1:2]"},
+      {"100to200", "to", false, "[100][200]"},
+      {"to5", "to", false, "[o5]"},
+      {"to", "to", false, ""},
+      {"12toto", "to", false, "[12][]"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(divided(c.text, c.delimiter, c.balanced), c.pieces) << c.text;
@@ -52,9 +61,9 @@ TEST(TextDivision, Divide) {
 
 TEST(TextDivision, StripParentheses) {
   const std::pair<const char*, const char*> strips[] = {
-      {"(a,b)", "a,b"}, {" (a) ", "a"},   {"( )", " "},       {"(a)(b)", "a)(b"},
-      {"((a))", "(a)"}, {"(a))", "a)"},   {"x(a)", "x(a)"},   {"()", "()"},
-      {"(a", "(a"},     {")a(", ")a("},   {"(a) x", "(a) x"}, {"\t(a)", "\t(a)"},
+      {"(a,b)", "a,b"}, {" (a) ", "a"}, {"( )", " "},       {"(a)(b)", "a)(b"},
+      {"((a))", "(a)"}, {"(a))", "a)"}, {"x(a)", "x(a)"},   {"()", "()"},
+      {"(a", "(a"},     {")a(", ")a("}, {"(a) x", "(a) x"}, {"\t(a)", "\t(a)"},
   };
   for (const auto& [text, stripped] : strips) {
     TextPiece piece{text, 0};

@@ -12,9 +12,9 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
-#include <mutex>
 #include <string>
 
+#include "base/mutex.h"
 #include "base/signals.h"
 #include "base/thread.h"
 
@@ -73,20 +73,17 @@ class Writer {
 
   void give(int fd, std::string_view text) {
     if (text.empty() || (fd == streamFd.load() && failed.load())) return;
-    std::unique_lock<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     if (!threaded_) {
       put(Entry{fd, std::string(text), false});
       return;
     }
-    const auto fits = [&] {
-      return !dropping_ && (waitingBytes_ == 0 || waitingBytes_ + text.size() <= kWaitingBytes);
-    };
-    if (!fits()) {
+    if (!fits(text.size())) {
       if (!readersAwaited.load()) {
         drop(text);
         return;
       }
-      written_.wait(lock, fits);
+      while (!fits(text.size())) lock.wait(written_);
     }
     if (!entries_.empty() && !entries_.back().status && entries_.back().fd == fd) {
       entries_.back().text.append(text);
@@ -98,7 +95,7 @@ class Writer {
   }
 
   void showStatus(std::string_view text) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     // Only the latest progress matters, so it takes no room.
     if (!threaded_) {
       put(Entry{errorFd.load(), std::string(text), true});
@@ -113,10 +110,17 @@ class Writer {
   // Waits until everything given has been written, or at most a while;
   // true when it was.
   bool drain(bool bounded) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    const auto done = [&] { return entries_.empty() && !writing_ && !dropping_; };
-    if (bounded) return written_.wait_for(lock, kLastWordsWait, done);
-    written_.wait(lock, done);
+    MutexLock lock(mutex_);
+    const auto deadline = std::chrono::steady_clock::now() + kLastWordsWait;
+    while (!allWritten()) {
+      if (!bounded) {
+        lock.wait(written_);
+        continue;
+      }
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= deadline) return false;
+      lock.waitFor(written_, deadline - now);
+    }
     return true;
   }
 
@@ -125,8 +129,12 @@ class Writer {
     auto* writer = new Writer;
     std::string error;
     // Without a thread of its own, each caller writes, as it must then.
-    writer->threaded_ =
+    const bool threaded =
         writer->thread_.start([writer] { writer->run(); }, kWriterStackBytes, error);
+    {
+      MutexLock lock(writer->mutex_);
+      writer->threaded_ = threaded;
+    }
     std::atexit([] {
       // A thread still running at the end would only be left blocked on a
       // reader (and keeps the thread sanitizer waiting a second).
@@ -139,7 +147,7 @@ class Writer {
   // by its callers.
   void stop() {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      MutexLock lock(mutex_);
       stopping_ = true;
       threaded_ = false;
       queued_.notify_one();
@@ -147,7 +155,12 @@ class Writer {
     thread_.join();
   }
 
-  void drop(std::string_view text) {
+  bool fits(std::size_t size) const REQUIRES(mutex_) {
+    return !dropping_ && (waitingBytes_ == 0 || waitingBytes_ + size <= kWaitingBytes);
+  }
+  bool allWritten() const REQUIRES(mutex_) { return entries_.empty() && !writing_ && !dropping_; }
+
+  void drop(std::string_view text) REQUIRES(mutex_) {
     dropping_ = true;
     droppedLines_ += static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
     droppedOpen_ = text.back() != '\n';
@@ -155,9 +168,9 @@ class Writer {
 
   // The thread.
   void run() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     for (;;) {
-      queued_.wait(lock, [&] { return !entries_.empty() || dropping_ || stopping_; });
+      while (entries_.empty() && !dropping_ && !stopping_) lock.wait(queued_);
       if (entries_.empty() && !dropping_) return;
       std::deque<Entry> batch;
       const std::size_t bytes = waitingBytes_;
@@ -181,7 +194,7 @@ class Writer {
     }
   }
 
-  std::string notice() const {
+  std::string notice() const REQUIRES(mutex_) {
     const std::size_t lines = droppedLines_ + (droppedOpen_ ? 1 : 0);
     return std::string(streamAtLineStart_ ? "" : "\n") + "(" + std::to_string(lines) +
            (lines == 1 ? " line" : " lines") + " not shown: " +
@@ -206,18 +219,18 @@ class Writer {
   }
 
   Thread thread_;
-  std::mutex mutex_;
+  Mutex mutex_;
   std::condition_variable queued_;   // for the thread: there is something to write
   std::condition_variable written_;  // for callers: there is room, or all is written
-  // Guarded by mutex_:
-  std::deque<Entry> entries_;
-  std::size_t waitingBytes_ = 0;  // of the texts queued or being written
-  bool writing_ = false;          // the thread is writing a batch
-  bool dropping_ = false;         // texts are dropped until all that waits is written
-  std::size_t droppedLines_ = 0;  // line ends dropped
-  bool droppedOpen_ = false;      // the last text dropped ended within a line
-  bool threaded_ = false;
-  bool stopping_ = false;
+  std::deque<Entry> entries_ GUARDED_BY(mutex_);
+  std::size_t waitingBytes_ GUARDED_BY(mutex_) = 0;  // of the texts queued or being written
+  bool writing_ GUARDED_BY(mutex_) = false;          // the thread is writing a batch
+  // Texts are dropped until all that waits is written.
+  bool dropping_ GUARDED_BY(mutex_) = false;
+  std::size_t droppedLines_ GUARDED_BY(mutex_) = 0;  // line ends dropped
+  bool droppedOpen_ GUARDED_BY(mutex_) = false;      // the last text dropped ended within a line
+  bool threaded_ GUARDED_BY(mutex_) = false;
+  bool stopping_ GUARDED_BY(mutex_) = false;
   // The thread's own (or, without one, guarded by mutex_):
   std::string status_;  // what the progress line shows
   bool streamAtLineStart_ = true;

@@ -43,6 +43,10 @@ class SCOPED_CAPABILITY MutexLock {
   MutexLock(const MutexLock&) = delete;
   MutexLock& operator=(const MutexLock&) = delete;
 
+  // Lets go for a while (such as around a slow write), then takes it again.
+  void unlock() RELEASE() { mutex_.unlock(); }
+  void lock() ACQUIRE() { mutex_.lock(); }
+
   // Waits for condition to be notified, with the mutex released meanwhile
   // and held again on return. Callers test what they wait for in a loop of
   // their own, where the analysis sees the mutex held.

@@ -24,7 +24,7 @@ namespace {
 constexpr std::size_t kWaitingBytes = 1 << 20;
 // How long the end of the live program waits for a reader that does not read:
 // q and signals must still end it at once.
-constexpr auto kLastWordsWait = std::chrono::seconds(1);
+constexpr auto kLastWordsWait = std::chrono::milliseconds(800);
 constexpr std::size_t kWriterStackBytes = 64 * 1024;
 constexpr char kClearStatus[] = "\r\033[K";
 

@@ -82,6 +82,16 @@ TEST(PlaylistChecker, ErrorsAndWarningsAtTheirPlaces) {
       {"x=(_main=((\"a.wav\",1):2=1:0:1));y=(_main=(1,(\"a.wav\":1=0:0)));", true,
        "p.txt:1:11: warning: 2 choice(s) but 3 weight(s)\n"
        "p.txt:1:46: warning: every weight is 0\n"},
+      // Slips of typing: a keyword misspelt, words where numbers go, a
+      // range written backwards.
+      {"s=(_mian=(\"a.wav\",1);_param=1,0,0);", false,
+       "p.txt:1:4: error: song \"s\" has no _main entry\n"},
+      {"s=(_main=(\"a.wav\",200 to 100);_param=infinite,90,far);", true,
+       "p.txt:1:38: warning: _param value \"infinite\" is not a number and is read as 0\n"
+       "p.txt:1:50: warning: _param value \"far\" is not a number and is read as 0\n"
+       "p.txt:1:19: warning: the pause range 200 to 100 runs backwards\n"},
+      {"s=(_main=(\"a.wav\",1);_param=+3,007,1.5);", true,
+       "p.txt:1:36: warning: _param value \"1.5\" is not a number and is read as 1\n"},
       {"x=(_main=(\"a.wav\",a);a=0);x=(_main=(\"a.wav\",90000,90000000));", true,
        "p.txt:1:1: warning: song \"x\" never pauses\n"
        "p.txt:1:27: warning: a second song named \"x\"\n"

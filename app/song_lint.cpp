@@ -1,7 +1,6 @@
 #include "app/song_lint.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -13,6 +12,7 @@
 #include "pattern/random_wait.h"
 #include "pattern/song.h"
 #include "pattern/wait.h"
+#include "playlist/grammar.h"
 
 namespace {
 
@@ -20,27 +20,6 @@ constexpr uint32_t kDayMs = 24u * 60 * 60 * 1000;
 constexpr uint64_t kLongSampleSeconds = 10 * 60;
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-// At most one insertion, deletion, substitution or swap of neighbours apart.
-bool nearlyEqual(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  const std::string& longer = a.size() >= b.size() ? a : b;
-  const std::string& shorter = a.size() >= b.size() ? b : a;
-  if (longer.size() - shorter.size() > 1) return false;
-  std::size_t i = 0;
-  while (i < shorter.size() && shorter[i] == longer[i]) ++i;
-  if (longer.size() != shorter.size())
-    return longer.compare(i + 1, std::string::npos, shorter, i) == 0;
-  if (longer.compare(i + 1, std::string::npos, shorter, i + 1) == 0) return true;
-  return i + 1 < shorter.size() && longer[i] == shorter[i + 1] && longer[i + 1] == shorter[i] &&
-         longer.compare(i + 2, std::string::npos, shorter, i + 2) == 0;
-}
 
 // Every node of a tree, not following references; visit(node) for each.
 template <typename Visit>
@@ -73,6 +52,12 @@ struct SongLint {
     } else if (const auto* note = dynamic_cast<const Note*>(node)) {
       this->note(*note);
     } else if (const auto* randomWait = dynamic_cast<const RandomWait*>(node)) {
+      if (randomWait->reversed) {
+        const std::string low = std::to_string(randomWait->minimum);
+        const std::string high = std::to_string(randomWait->maximum);
+        sink.warning(node->text.text, "the pause range " + high + " to " + low + " runs backwards",
+                     "it is read as " + low + " to " + high);
+      }
       if (static_cast<uint32_t>(randomWait->maximum) > kDayMs) {
         longPause(node->text.text, "a pause of up to ", static_cast<uint32_t>(randomWait->maximum));
       }
@@ -165,15 +150,6 @@ struct SongLint {
 };
 
 }  // namespace
-
-std::string_view keywordLookalike(std::string_view key) {
-  const std::string folded = lower(key);
-  for (const std::string_view keyword : {std::string_view("_main"), std::string_view("_param")}) {
-    if (key == keyword) return {};
-    if (nearlyEqual(folded, std::string(keyword))) return keyword;
-  }
-  return {};
-}
 
 void lintSongs(const std::vector<std::shared_ptr<Song>>& songs, int rate, ProblemSink& sink) {
   std::unordered_set<const Sample*> longSamples;

@@ -6,8 +6,8 @@
 // key that looks like "_main" or "_param" misspelt, a named pattern that no
 // pattern uses, weights that do not match their choices or are all 0, two
 // songs with one name, a song that never pauses, a pause longer than a day,
-// a sample longer than ten minutes. Each song costs time linear in its tree.
-// Main thread only, on songs no player is walking.
+// a pause range written backwards, a sample longer than ten minutes. Each song costs time linear in
+// its tree. Main thread only, on songs no player is walking.
 
 #include <memory>
 #include <string_view>
@@ -18,9 +18,5 @@ class Song;
 
 // rate: frames per second of the songs' samples.
 void lintSongs(const std::vector<std::shared_ptr<Song>>& songs, int rate, ProblemSink& sink);
-
-// The keyword that key looks like a misspelling of ("_main" or "_param"),
-// or empty.
-std::string_view keywordLookalike(std::string_view key);
 
 #endif  // VELUMORA_APP_SONG_LINT_H_

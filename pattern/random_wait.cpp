@@ -14,7 +14,8 @@ bool RandomWait::growTree(GrowContext&) {
   });
   minimum = readNumber(bounds[0]);
   maximum = readNumber(bounds[1]);
-  if (maximum < minimum) std::swap(minimum, maximum);
+  reversed = maximum < minimum;
+  if (reversed) std::swap(minimum, maximum);
   return true;
 }
 

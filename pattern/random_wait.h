@@ -17,6 +17,7 @@ class RandomWait : public Wait {
 
   int32_t minimum = 0;
   int32_t maximum = 0;
+  bool reversed = false;  // written high to low; read low to high
 };
 
 #endif  // VELUMORA_PATTERN_RANDOM_WAIT_H_

@@ -1,5 +1,6 @@
 #include "playlist/grammar.h"
 
+#include <cctype>
 #include <string>
 
 #include "base/console.h"
@@ -11,8 +12,57 @@
 
 namespace {
 
-std::string str(const TextPiece& piece) { return std::string(piece.text); }
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::string lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// At most one insertion, deletion, substitution or swap of neighbours apart.
+bool nearlyEqual(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  const std::string& longer = a.size() >= b.size() ? a : b;
+  const std::string& shorter = a.size() >= b.size() ? b : a;
+  if (longer.size() - shorter.size() > 1) return false;
+  std::size_t i = 0;
+  while (i < shorter.size() && shorter[i] == longer[i]) ++i;
+  if (longer.size() != shorter.size())
+    return longer.compare(i + 1, std::string::npos, shorter, i) == 0;
+  if (longer.compare(i + 1, std::string::npos, shorter, i + 1) == 0) return true;
+  return i + 1 < shorter.size() && longer[i] == shorter[i + 1] && longer[i + 1] == shorter[i] &&
+         longer.compare(i + 2, std::string::npos, shorter, i + 2) == 0;
+}
+
+// What a word of _param is: a whole number, with a sign or not.
+bool wholeNumber(std::string_view text) {
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
+  return !text.empty() && isNumber(text);
+}
+
+// Tells the checker of each word of _param that is not a number: the player
+// reads it as the C library would, which is seldom what was meant.
+void reportWords(ProblemSink& sink, const std::vector<std::string_view>& pieces) {
+  static const char* const kWhat[] = {"a loop count", "an angle", "a distance"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::string_view piece = pieces[i];
+    if (wholeNumber(piece) || (i == 0 && piece == "_infinite")) continue;
+    std::string folded;
+    for (char c : piece) {
+      if (c != '_') folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    const bool endless = i == 0 && (folded == "infinite" || folded == "infinity" ||
+                                    folded == "inf" || folded == "forever");
+    sink.warning(piece,
+                 "_param value " + quoted(piece) + " is not a number and is read as " +
+                     std::to_string(readNumber(piece)),
+                 endless ? std::string("did you mean _infinite?")
+                         : std::string(kWhat[i]) + " is a whole number");
+  }
+}
+
+std::string str(const TextPiece& piece) { return std::string(piece.text); }
 
 // Tells what devideDevide() refused: the piece that is "=" alone, or the
 // whole piece when it is ";" alone.
@@ -90,8 +140,21 @@ bool buildSongs(const std::shared_ptr<const BalancedText>& text, SampleCache& sa
     }
     if (!song->growTree(samples, sink)) {
       if (sink != nullptr && song->pattern == nullptr) {
-        sink->error(name.text, "song " + quoted(name.text) + " has no _main entry",
-                    "_main = PATTERN says what a song plays");
+        // Most often "_main" is there, misspelt, and taken for a pattern's name.
+        const NamedPattern* misspelt = nullptr;
+        for (const auto& entry : song->namedPatterns) {
+          if (misspelt == nullptr && keywordLookalike(entry->name) == "_main") {
+            misspelt = entry.get();
+          }
+        }
+        if (misspelt != nullptr) {
+          sink->error(misspelt->name, "song " + quoted(name.text) + " has no _main entry",
+                      "did you mean \"_main\"? " + quoted(misspelt->name) +
+                          " is read as the name of a pattern");
+        } else {
+          sink->error(name.text, "song " + quoted(name.text) + " has no _main entry",
+                      "_main = PATTERN says what a song plays");
+        }
       }
       printLine(str(name) + " : growTree error");
       if (sink == nullptr) return false;
@@ -161,6 +224,7 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
     printLine("playlist.txt is set to parameter");
     return false;
   }
+  if (sink != nullptr) reportWords(*sink, pieces);
   bool accepted = true;
   if (pieces[0] == "_infinite") {
     loops = static_cast<int32_t>(kInfiniteLoops);
@@ -202,4 +266,13 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
     distance = static_cast<uint8_t>(far);
   }
   return accepted;
+}
+
+std::string_view keywordLookalike(std::string_view key) {
+  const std::string folded = lower(key);
+  for (const std::string_view keyword : {std::string_view("_main"), std::string_view("_param")}) {
+    if (key == keyword) return {};
+    if (nearlyEqual(folded, std::string(keyword))) return keyword;
+  }
+  return {};
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "base/balanced_text.h"
@@ -36,5 +37,9 @@ std::unique_ptr<Song> combinePattern(const std::shared_ptr<const BalancedText>& 
 // present and accepted.
 bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& distance,
                 ProblemSink* sink = nullptr);
+
+// The keyword that key looks like a misspelling of ("_main" or "_param"),
+// or empty.
+std::string_view keywordLookalike(std::string_view key);
 
 #endif  // VELUMORA_PLAYLIST_GRAMMAR_H_

@@ -36,6 +36,11 @@ TEST(Check, PrintsTreesExplainsAndFindsSamplesBesideThePlaylist) {
        warning + "velumora-check: 1 problem(s), failing as --strict asks\n",
        "would play\n"},
       {{"songs/q.txt"}, 1, "songs/q.txt:1:10: note: tried \"b.wav\", \"songs/b.wav\"\n", "not"},
+      // Standard output may go nowhere: the diagnostics say it too.
+      {{"none.txt"},
+       1,
+       "none.txt: error: cannot read the playlist: No such file or directory\n",
+       "not"},
       // From here on a.wav is in the working directory too, which comes first.
       {{"songs/p.txt"}, 0, warning, "(0.50 s)"},
       {{"good.txt"},

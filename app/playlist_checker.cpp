@@ -1,5 +1,12 @@
 #include "app/playlist_checker.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "app/session.h"
 #include "app/song_lint.h"
 
@@ -8,10 +15,26 @@ namespace {
 // Source lines longer than this are shown as a window around the column.
 constexpr std::size_t kShownBytes = 160;
 
+// Why path cannot be read as a playlist, as far as the file system tells.
+std::string unreadable(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::string(": ") + std::strerror(errno);
+  struct stat info;
+  const bool directory = fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+  close(fd);
+  return directory ? ": it is a directory" : "";
+}
+
 }  // namespace
 
 bool PlaylistChecker::check(Session& session, const std::string& path) {
   const bool plays = session.initialize(path, &map_, this);
+  // Nothing was read: the diagnostics, which standard output does not
+  // carry, must still say so.
+  if (!plays && session.text() == nullptr && errors_ == 0) {
+    ++errors_;
+    emit_(file_ + ": error: cannot read the playlist" + unreadable(path) + "\n");
+  }
   lintSongs(session.songs(), session.mixer().rate(), *this);
   if (plays && session.songs().empty() && errors_ == 0 && session.text() != nullptr) {
     warning(session.text()->whole().text, "the playlist has no songs",

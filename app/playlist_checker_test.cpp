@@ -66,7 +66,7 @@ TEST(PlaylistChecker, ErrorsAndWarningsAtTheirPlaces) {
        "p.txt:1:19: error: _param has 2 value(s), not loops, angle, distance\n"},
       {"// c\r\nx = (\r\n  _main = (u, \"none.wav\")\r\n);", false,
        "p.txt:3:12: error: no pattern is named \"u\"\n"
-       "p.txt:3:15: error: cannot load sample \"none.wav\": Mix_LoadWAV_RW with NULL src\n"},
+       "p.txt:3:15: error: no sample file \"none.wav\" was found\n"},
       {"x=(_main=(a:b=1:-1);a=u;b=2);", false,
        "p.txt:1:23: error: no pattern is named \"u\"\np.txt:1:17: error: a weight of -1\n"},
       {"x=(_main=(1:2=-1:1));", false, "p.txt:1:15: error: a weight of -1\n"},

@@ -1,5 +1,7 @@
 #include "pattern/note.h"
 
+#include <unistd.h>
+
 #include <string>
 
 #include "audio/sample_cache.h"
@@ -18,8 +20,16 @@ bool Note::growTree(GrowContext& context) {
   }
   if (context.sink != nullptr) {
     std::string paths;
-    for (const std::string& path : tried) paths += (paths.empty() ? "\"" : ", \"") + path + "\"";
-    context.sink->error(text.text, "cannot load sample \"" + name + "\": " + error,
+    bool exists = false;
+    for (const std::string& path : tried) {
+      paths += (paths.empty() ? "\"" : ", \"") + path + "\"";
+      exists = exists || access(path.c_str(), F_OK) == 0;
+    }
+    // Where no file is, the decoder's words (SDL's "NULL src") say nothing
+    // of use.
+    context.sink->error(text.text,
+                        exists || tried.empty() ? "cannot load sample \"" + name + "\": " + error
+                                                : "no sample file \"" + name + "\" was found",
                         "tried " + (paths.empty() ? std::string("nothing") : paths));
   }
   Sound::reportLoadFailure(name, error);

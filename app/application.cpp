@@ -32,6 +32,9 @@ const CommandLine::Usage kUsage = {
 
 // A sleep timer without --fade-out still fades, over this long.
 constexpr double kSleepFadeSeconds = 10;
+// The longest fade and the longest sleep timer, as the manual page says.
+constexpr double kLongestFadeSeconds = 24 * 3600;
+constexpr double kLongestSleepSeconds = 7 * 24 * 3600;
 
 struct Options {
   uint32_t seed = static_cast<uint32_t>(std::time(nullptr));
@@ -75,12 +78,13 @@ int runVelumora(int argc, char** argv) {
   Options options;
   line.number("--seed", 0xffffffffu, [&](uint64_t value) { options.seed = uint32_t(value); });
   line.number("--volume", 400, [&](uint64_t value) { options.volume = double(value) / 100; });
-  line.duration("--fade-in", 3600, [&](double seconds) { options.fadeIn = seconds; });
-  line.duration("--fade-out", 3600, [&](double seconds) {
+  line.duration("--fade-in", kLongestFadeSeconds,
+                [&](double seconds) { options.fadeIn = seconds; });
+  line.duration("--fade-out", kLongestFadeSeconds, [&](double seconds) {
     options.fadeOut = seconds;
     options.fadeOutGiven = true;
   });
-  line.duration("--sleep", 7 * 24 * 3600, [&](double seconds) { options.sleep = seconds; });
+  line.duration("--sleep", kLongestSleepSeconds, [&](double seconds) { options.sleep = seconds; });
   line.flag("--watch", [&] { options.watch = true; });
   const int parsed = line.parse(argc, argv);
   if (parsed != CommandLine::kRun) return parsed;

@@ -108,14 +108,14 @@ TEST(Handoff, EachReloadReachesItsOwnSong) {
       // The first goes, then the second (now first) is moved away.
       {"remove then change",
        {{b + c, "reloaded: 0 songs changed, 0 new, 1 removed\n"},
-        {song("b", "b.wav", 200) + c, "reloaded: 1 songs changed, 0 new, 0 removed\n"}},
+        {song("b", "b.wav", 200) + c, "reloaded: 1 song changed, 0 new, 0 removed\n"}},
        0,
        55.0 / 255,
        155.0 / 255},
       // Songs swap places and one is renamed: a removal and a new song.
       {"reorder and rename",
        {{c + song("bb", "b.wav", 200) + song("a", "a.wav", 50),
-         "reloaded: 1 songs changed, 1 new, 1 removed\n"}},
+         "reloaded: 1 song changed, 1 new, 1 removed\n"}},
        205.0 / 255,
        55.0 / 255,
        155.0 / 255},

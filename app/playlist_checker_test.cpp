@@ -49,8 +49,8 @@ std::string nested(const std::string& leaf, int levels) {
 }
 
 TEST(PlaylistChecker, ErrorsAndWarningsAtTheirPlaces) {
-  // Warnings are for what plays but is almost certainly a mistake; some
-  // errors leave a song that plays too, on its defaults.
+  // Warnings are for what plays but is almost certainly a mistake, or
+  // plays on a default that replaces what was written.
   const std::tuple<const char*, bool, const char*> cases[] = {
       {"x;", false, "p.txt:1:1: error: \"x\" is not a song: it has no \"=\"\n"},
       {"a=(_main=1);\n=;", true, "p.txt:2:1: error: a statement that is \"=\" alone\n"},
@@ -59,11 +59,11 @@ TEST(PlaylistChecker, ErrorsAndWarningsAtTheirPlaces) {
        "p.txt:1:4: error: entry \"_main\" has 2 \"=\" outside parentheses\n"},
       {"x=(_param=1,0,0);", false, "p.txt:1:1: error: song \"x\" has no _main entry\n"},
       {"x=(_main=1;_param=999, 4000,\t-3);", true,
-       "p.txt:1:19: error: loop count 999 is out of range\n"
-       "p.txt:1:24: error: angle 4000 is out of range\n"
-       "p.txt:1:30: error: distance -3 is out of range\n"},
+       "p.txt:1:19: warning: loop count 999 is out of range\n"
+       "p.txt:1:24: warning: angle 4000 is out of range\n"
+       "p.txt:1:30: warning: distance -3 is out of range\n"},
       {"x=(_main=1;_param=2,45);", true,
-       "p.txt:1:19: error: _param has 2 value(s), not loops, angle, distance\n"},
+       "p.txt:1:19: warning: _param has 2 value(s), not loops, angle, distance\n"},
       {"// c\r\nx = (\r\n  _main = (u, \"none.wav\")\r\n);", false,
        "p.txt:3:12: error: no pattern is named \"u\"\n"
        "p.txt:3:15: error: no sample file \"none.wav\" was found\n"},

@@ -156,8 +156,11 @@ bool Session::reload(const std::string& path, SourceMap* map, ProblemSink* sink)
   }
   songs_ = fresh;
   // The summary comes before the lines of the players it starts.
-  printLine("reloaded: " + std::to_string(changed) + " songs changed, " +
-            std::to_string(added.size()) + " new, " + std::to_string(removed) + " removed");
+  const auto songs = [](int count) {
+    return std::to_string(count) + (count == 1 ? " song" : " songs");
+  };
+  printLine("reloaded: " + songs(changed) + " changed, " + std::to_string(added.size()) + " new, " +
+            std::to_string(removed) + " removed");
   if (players_ != nullptr) players_->update(changes, added);
   return true;
 }

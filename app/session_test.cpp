@@ -54,7 +54,7 @@ TEST(Session, ReloadKeepsUnchangedSongsAndSwitchesChangedOnesAtTheirRepetitions)
     session.shutdown();
     text = out.text();
   }
-  EXPECT_NE(text.find("reloaded: 1 songs changed, 1 new, 0 removed\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("reloaded: 1 song changed, 1 new, 0 removed\n"), std::string::npos) << text;
   std::vector<uint64_t> a, b;
   std::vector<std::string> bFiles;
   for (const auto& note : heard.notes()) {

@@ -82,6 +82,9 @@ TEST(Console, ChoosesItsPlaylistAndOptions) {
       {{"--bogus"}, 2, ""},
       {{"--seed"}, 2, ""},
       {{"--seed", "x"}, 2, ""},
+      // Fades of up to a day, as the manual page says.
+      {{"--fade-in", "1h30m", "--fade-out", "24h", "none.txt"}, 255, "Velumora ver 1.0.1\n"},
+      {{"--fade-in", "24h1s"}, 2, ""},
   };
   for (const auto& c : cases) {
     const auto run = testkit::runToEnd(kVelumora, c.args, dir.path());

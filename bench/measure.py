@@ -287,7 +287,7 @@ def main():
         with open(os.path.join(WORK, "thirty.new"), "wb") as out:
             out.write(sample)
         os.rename(os.path.join(WORK, "thirty.new"), os.path.join(WORK, "thirty.wav"))
-        wait_for(process, b"reloaded: 1 songs changed")
+        wait_for(process, b"reloaded: 1 song changed")
     time.sleep(2.0)
     grown = (rss_kb(process.pid) - before) / 1024
     quit_and_time(process)

@@ -215,7 +215,7 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
   });
   if (pieces.size() < 3) {
     if (sink != nullptr) {
-      sink->error(
+      sink->warning(
           value.text,
           "_param has " + std::to_string(pieces.size()) + " value(s), not loops, angle, distance",
           "the song keeps the values in force before it");
@@ -232,7 +232,7 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
     loops = readNumber(pieces[0]);
     if (loops < 0 || loops > 998) {
       if (sink != nullptr) {
-        sink->error(pieces[0], "loop count " + std::to_string(loops) + " is out of range",
+        sink->warning(pieces[0], "loop count " + std::to_string(loops) + " is out of range",
                     "0 to 998, or _infinite; the song plays once instead");
       }
       printLine("can't understand as number of times loop \"" + std::to_string(loops) + "\"");
@@ -244,7 +244,7 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
   const int32_t degrees = readNumber(pieces[1]);
   if (degrees < 0 || degrees > 360) {
     if (sink != nullptr) {
-      sink->error(pieces[1], "angle " + std::to_string(degrees) + " is out of range",
+      sink->warning(pieces[1], "angle " + std::to_string(degrees) + " is out of range",
                   "0 to 360 degrees; the song sounds ahead (0) instead");
     }
     printLine("can't understand as angle \"" + std::to_string(degrees) + "\"");
@@ -256,7 +256,7 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
   const int32_t far = readNumber(pieces[2]);
   if (far < 0 || far > 255) {
     if (sink != nullptr) {
-      sink->error(pieces[2], "distance " + std::to_string(far) + " is out of range",
+      sink->warning(pieces[2], "distance " + std::to_string(far) + " is out of range",
                   "0 (near) to 255 (silent); the song sounds at 100 instead");
     }
     printLine("can't understand as distance " + std::to_string(far) + ", must be 0-255.");

@@ -196,7 +196,8 @@ TEST(Handoff, SavingEveryFiftyMillisecondsWhileNotesAreRefused) {
 
 TEST(Handoff, ReloadsRefuseWhatCannotBeReadAndFollowLinks) {
   TempDir dir;
-  const std::string song = "a=(_main=100;_param=_infinite,0,0);";
+  const std::string song = "a=(_main=(\"t.wav\",100);_param=_infinite,0,100);";
+  ASSERT_TRUE(testkit::writeToneWav(dir.file("t.wav"), Tone{440, 0.05, 0.1}));
   ASSERT_EQ(mkdir(dir.file("real").c_str(), 0700), 0);
   ASSERT_TRUE(dir.write("real/list.txt", song));
   ASSERT_EQ(symlink("real/list.txt", dir.file("p.txt").c_str()), 0);
@@ -212,6 +213,9 @@ TEST(Handoff, ReloadsRefuseWhatCannotBeReadAndFollowLinks) {
   ASSERT_TRUE(dir.write("real/list.txt", song));
   ASSERT_TRUE(run.waitFor("reloaded: 0 songs changed, 0 new, 1 removed\n"));
   EXPECT_EQ(run.out().find("a done"), std::string::npos);
+  // A sample saved again as it was changes no song.
+  ASSERT_TRUE(testkit::writeToneWav(dir.file("t.wav"), Tone{440, 0.05, 0.1}));
+  ASSERT_TRUE(run.waitFor("reloaded: 0 songs changed, 0 new, 0 removed\n"));
   // A FIFO, and a file larger than a reload reads, put in its place.
   ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
   ASSERT_EQ(rename(dir.file("fifo").c_str(), dir.file("p.txt").c_str()), 0);

@@ -129,6 +129,7 @@ bool Session::reload(const std::string& path, SourceMap* map, ProblemSink* sink)
   } catch (const std::bad_alloc&) {
     printLine("out of memory");
   }
+  samples_.forgetStale();
   if (!built) {
     printLine("reload failed: the songs play on as they were");
     return false;

@@ -24,6 +24,8 @@ class Sample {
   // into a buffer: that much silence, then the sound.
   const uint8_t* playFrom(uint32_t offset) const;
   std::size_t playBytes(uint32_t offset) const { return (offset + frames()) * 4; }
+  // Whether other sounds the same, frame for frame.
+  bool sameSound(const Sample& other) const { return lead_ == other.lead_ && data_ == other.data_; }
 
  private:
   std::vector<int16_t> data_;

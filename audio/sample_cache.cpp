@@ -59,6 +59,8 @@ std::shared_ptr<const Sample> SampleCache::load(const std::string& name, std::st
   }
   std::shared_ptr<const Sample> sample;
   if (!mixer_.decode(path, sample, error)) return nullptr;
+  const auto old = stale_.find(name);
+  if (old != stale_.end() && old->second->sameSound(*sample)) sample = old->second;
   if (identified) {
     const Entry entry{sample, path, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
     samples_[{info.st_dev, info.st_ino}] = entry;
@@ -76,6 +78,7 @@ void SampleCache::forgetChanged() {
       ++it;
       continue;
     }
+    stale_[it->first] = entry.sample;
     samples_.erase({entry.device, entry.inode});
     it = byName_.erase(it);
   }
@@ -84,4 +87,5 @@ void SampleCache::forgetChanged() {
 void SampleCache::clear() {
   samples_.clear();
   byName_.clear();
+  stale_.clear();
 }

@@ -40,8 +40,12 @@ class SampleCache {
 
   // Forgets the samples whose files have changed on disk (or gone), so that
   // they are decoded again when next named; the old ones live on while a
-  // Sound or a note holds them.
+  // Sound or a note holds them. A file decoded again that sounds as before
+  // (touched, or saved unchanged) gives back its old sample, so that the
+  // songs that play it count as unchanged.
   void forgetChanged();
+  // Lets go of the old samples kept for that comparison.
+  void forgetStale() { stale_.clear(); }
 
   // Forgets every sample; those still held by Sounds live on.
   void clear();
@@ -65,6 +69,7 @@ class SampleCache {
   std::string playlistDirectory_;
   std::map<std::pair<dev_t, ino_t>, Entry> samples_;
   std::unordered_map<std::string, Entry> byName_;
+  std::unordered_map<std::string, std::shared_ptr<const Sample>> stale_;  // by name
 };
 
 #endif  // VELUMORA_AUDIO_SAMPLE_CACHE_H_

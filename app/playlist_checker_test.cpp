@@ -90,6 +90,17 @@ TEST(PlaylistChecker, ErrorsAndWarningsAtTheirPlaces) {
        "p.txt:1:38: warning: _param value \"infinite\" is not a number and is read as 0\n"
        "p.txt:1:50: warning: _param value \"far\" is not a number and is read as 0\n"
        "p.txt:1:19: warning: the pause range 200 to 100 runs backwards\n"},
+      {"a=(_main=(\"a.wav\",1))\nb=(_main=(\"a.wav\",1));", false,
+       "p.txt:2:1: error: a \";\" is missing between the songs \"a\" and \"b\"\n"},
+      {"a=(_main=(\"a.wav\" 100));", false,
+       "p.txt:1:19: error: a \",\" is missing between \"a.wav\" and 100\n"},
+      {"a=(_main=(100 \"a.wav\"));", false,
+       "p.txt:1:15: error: a \",\" is missing between 100 and \"a.wav\"\n"},
+      {"a=(_main=(\"a.wav,1);_param=1,0,0);\nb=(_main=(\"a.wav\",1));", false,
+       "p.txt:1:11: error: this quote is never closed\n"},
+      {"a=(_main=((b,1));b=\"a.wav\");c=(_main=((\"a.wav\",1)));", false,
+       "p.txt:1:11: error: a pattern in two pairs of parentheses is read as a name\n"
+       "p.txt:1:39: error: a pattern in two pairs of parentheses is read as a name\n"},
       {"s=(_main=(\"a.wav\",1);_param=+3,007,1.5);", true,
        "p.txt:1:36: warning: _param value \"1.5\" is not a number and is read as 1\n"},
       {"x=(_main=(\"a.wav\",a);a=0);x=(_main=(\"a.wav\",90000,90000000));", true,

@@ -18,7 +18,7 @@ bool Note::growTree(GrowContext& context) {
   if (sound.load(name, context.samples, error, context.sink != nullptr ? &tried : nullptr)) {
     return true;
   }
-  if (context.sink != nullptr) {
+  if (context.sink != nullptr && !reportSlip(*context.sink)) {
     std::string paths;
     bool exists = false;
     for (const std::string& path : tried) {
@@ -35,6 +35,29 @@ bool Note::growTree(GrowContext& context) {
   Sound::reportLoadFailure(name, error);
   printLine("Error : Note::sound.load() returns false");
   return false;
+}
+
+bool Note::reportSlip(ProblemSink& sink) const {
+  const std::string_view whole = text.text;
+  if (whole.front() == '"' && whole.back() == '"') return false;
+  // The player takes one pair of parentheses off a pattern; in two pairs a
+  // sequence or choice with a note in it reads as one odd file name.
+  if (whole.front() == '(' && whole.back() == ')') {
+    sink.error(whole, "a pattern in two pairs of parentheses is read as a name", "remove one pair");
+    return true;
+  }
+  // Text against a quote: a comma left out, as in ("rain.wav" 100).
+  const std::size_t open = whole.find('"');
+  const std::size_t close = whole.rfind('"');
+  const std::string_view before = whole.substr(0, open);
+  const std::string_view quoted = whole.substr(open, close + 1 - open);
+  const std::string_view after = whole.substr(close + 1);
+  const bool last = !after.empty();
+  sink.error(last ? after : quoted,
+             "a \",\" is missing between " + std::string(last ? quoted : before) + " and " +
+                 std::string(last ? after : quoted),
+             "the parts of a sequence stand apart by commas");
+  return true;
 }
 
 void Note::setPosition(int16_t angle, uint8_t distance) { sound.setPosition(angle, distance); }

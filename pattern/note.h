@@ -10,6 +10,8 @@
 #include "audio/sound.h"
 #include "pattern/pattern_object.h"
 
+class ProblemSink;
+
 class Note : public PatternObject {
  public:
   explicit Note(TextPiece text) : PatternObject(text) {}
@@ -19,6 +21,11 @@ class Note : public PatternObject {
   void step(SongPlayer& player, uint32_t& next) const override;
 
   Sound sound;
+
+ private:
+  // Tells sink of a slip of typing that made this text a note (a comma left
+  // out, parentheses doubled); false when it is a plain quoted name.
+  bool reportSlip(ProblemSink& sink) const;
 };
 
 #endif  // VELUMORA_PATTERN_NOTE_H_

@@ -82,8 +82,18 @@ bool PatternObject::growTree(GrowContext& context) {
       body = context.names.lookup(text.text);
       if (body == nullptr) {
         if (context.sink != nullptr) {
-          context.sink->error(text.text, "no pattern is named \"" + std::string(text.text) + "\"",
-                              unknownNameNote(text.text));
+          // The player takes one pair of parentheses off a pattern; a
+          // second pair, added to be safe, leaves a name that nothing has.
+          const bool wrapped =
+              text.text.size() > 1 && text.text.front() == '(' && text.text.back() == ')';
+          if (wrapped) {
+            context.sink->error(text.text,
+                                "a pattern in two pairs of parentheses is read as a name",
+                                "remove one pair");
+          } else {
+            context.sink->error(text.text, "no pattern is named \"" + std::string(text.text) + "\"",
+                                unknownNameNote(text.text));
+          }
         }
         printLine("can't understand as Pattern Object \"" + std::string(text.text) + "\"");
         return false;

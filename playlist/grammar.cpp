@@ -64,6 +64,43 @@ void reportWords(ProblemSink& sink, const std::vector<std::string_view>& pieces)
 
 std::string str(const TextPiece& piece) { return std::string(piece.text); }
 
+// The quote that opens a name never closed, or empty. Cleaning closes such
+// a name at the end of the text, where no playlist otherwise ends with a
+// quote. Names hold no ";", so the first pair of quotes around one is most
+// likely where a quote went missing; otherwise the last is the one alone.
+std::string_view unclosedQuote(std::string_view text) {
+  if (text.empty() || text.back() != '"') return {};
+  std::vector<std::size_t> quotes;
+  for (std::size_t at = text.find('"'); at + 1 < text.size(); at = text.find('"', at + 1))
+    quotes.push_back(at);
+  if (quotes.size() % 2 == 0) return {};
+  for (std::size_t i = 0; i + 1 < quotes.size(); i += 2) {
+    if (text.substr(quotes[i], quotes[i + 1] - quotes[i]).find(';') != std::string_view::npos) {
+      return text.substr(quotes[i], 1);
+    }
+  }
+  return text.substr(quotes.back(), 1);
+}
+
+// The name that follows a song's parenthesised body with no ";" between
+// them, as in a=(...)b=(...), or empty.
+std::string_view runOnName(std::string_view body) {
+  if (body.empty() || body.front() != '(') return {};
+  int depth = 0;
+  bool inQuotes = false;
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    const char c = body[i];
+    if (c == '"') {
+      inQuotes = !inQuotes;
+    } else if (!inQuotes && c == '(') {
+      ++depth;
+    } else if (!inQuotes && c == ')' && --depth == 0) {
+      return body.substr(i + 1);
+    }
+  }
+  return {};
+}
+
 // Tells what devideDevide() refused: the piece that is "=" alone, or the
 // whole piece when it is ";" alone.
 void reportRefused(ProblemSink& sink, const TextPiece& whole, const std::vector<TextPiece>& wholes,
@@ -115,6 +152,13 @@ bool buildSongs(const std::shared_ptr<const BalancedText>& text, SampleCache& sa
     printLine("Unable to devide \"" + text->text() +
               "\" by \"=\" then by \";\"\nString must be this form n1:n2:...=x1:x2:...");
   }
+  // After a quote that is never closed nothing reads as it was meant: that
+  // one problem is told, and the rest is read as the player reads it.
+  if (sink != nullptr && !unclosedQuote(text->text()).empty()) {
+    sink->error(unclosedQuote(text->text()), "this quote is never closed",
+                "a file name stands between two double quotes");
+    sink = nullptr;
+  }
   bool built = true;
   for (std::size_t i = 0; i < statements.size(); ++i) {
     std::vector<TextPiece>& statement = statements[i];
@@ -131,7 +175,18 @@ bool buildSongs(const std::shared_ptr<const BalancedText>& text, SampleCache& sa
     }
     const TextPiece name = statement[0];
     TextPiece body = statement[1];
-    std::unique_ptr<Song> song = combinePattern(text, name, body, loops, angle, distance, sink);
+    // Two songs run together read as one entry without "=": told as what it
+    // most likely is, once.
+    ProblemSink* bodySink = sink;
+    const std::string_view next = statement.size() > 2 ? runOnName(body.text) : "";
+    if (sink != nullptr && !next.empty()) {
+      sink->error(
+          next,
+          "a \";\" is missing between the songs " + quoted(name.text) + " and " + quoted(next),
+          "each song ends with \";\"");
+      bodySink = nullptr;
+    }
+    std::unique_ptr<Song> song = combinePattern(text, name, body, loops, angle, distance, bodySink);
     if (song == nullptr) {
       printLine("can't create Song " + str(name));
       if (sink == nullptr) return false;
@@ -233,7 +288,7 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
     if (loops < 0 || loops > 998) {
       if (sink != nullptr) {
         sink->warning(pieces[0], "loop count " + std::to_string(loops) + " is out of range",
-                    "0 to 998, or _infinite; the song plays once instead");
+                      "0 to 998, or _infinite; the song plays once instead");
       }
       printLine("can't understand as number of times loop \"" + std::to_string(loops) + "\"");
       printLine("number of times loop set to 1");
@@ -245,7 +300,7 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
   if (degrees < 0 || degrees > 360) {
     if (sink != nullptr) {
       sink->warning(pieces[1], "angle " + std::to_string(degrees) + " is out of range",
-                  "0 to 360 degrees; the song sounds ahead (0) instead");
+                    "0 to 360 degrees; the song sounds ahead (0) instead");
     }
     printLine("can't understand as angle \"" + std::to_string(degrees) + "\"");
     angle = 0;
@@ -257,7 +312,7 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
   if (far < 0 || far > 255) {
     if (sink != nullptr) {
       sink->warning(pieces[2], "distance " + std::to_string(far) + " is out of range",
-                  "0 (near) to 255 (silent); the song sounds at 100 instead");
+                    "0 (near) to 255 (silent); the song sounds at 100 instead");
     }
     printLine("can't understand as distance " + std::to_string(far) + ", must be 0-255.");
     distance = 100;

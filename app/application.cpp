@@ -103,6 +103,13 @@ int runVelumora(int argc, char** argv) {
   Session session(std::move(owned), std::move(clock), options.seed);
   printText("initializing...");
   if (!session.initialize(path)) {
+    // A playlist that was read but does not grow: where its problems are, on
+    // standard error, as velumora-check shows them.
+    if (session.text() != nullptr) {
+      PlaylistChecker(path, [](const std::string& text) {
+        printOnStandardError(text);
+      }).explain(session, path);
+    }
     printLine("Velumora Initialization Failed");
     session.shutdown();
     return -1;

@@ -43,6 +43,12 @@ bool PlaylistChecker::check(Session& session, const std::string& path) {
   return plays;
 }
 
+void PlaylistChecker::explain(Session& session, const std::string& path) {
+  session.explain(path, map_, *this, [&](const std::vector<std::shared_ptr<Song>>& songs) {
+    lintSongs(songs, session.mixer().rate(), *this);
+  });
+}
+
 void PlaylistChecker::report(Kind kind, std::string_view at, const std::string& what,
                              const std::string& note) {
   ++(kind == Kind::kError ? errors_ : warnings_);

@@ -40,6 +40,10 @@ class PlaylistChecker : public ProblemSink {
   // player would start. The songs stay in the session.
   bool check(Session& session, const std::string& path);
 
+  // After a start-up of the session that failed on the playlist at path:
+  // tells where its problems are, as check() would.
+  void explain(Session& session, const std::string& path);
+
   void report(Kind kind, std::string_view at, const std::string& what,
               const std::string& note) override;
 

@@ -108,6 +108,18 @@ bool Session::build(const std::string& path, std::vector<std::shared_ptr<Song>>&
   return true;
 }
 
+void Session::explain(const std::string& path, SourceMap& map, ProblemSink& sink,
+                      const std::function<void(const std::vector<std::shared_ptr<Song>>&)>& lint) {
+  std::vector<std::shared_ptr<Song>> songs;
+  muteConsole(true);
+  try {
+    build(path, songs, &map, &sink);
+  } catch (const std::bad_alloc&) {
+  }
+  muteConsole(false);
+  lint(songs);
+}
+
 uint64_t Session::origin() const { return players_ == nullptr ? 0 : players_->origin(); }
 
 void Session::startPlayers(bool inBackground) {

@@ -61,6 +61,12 @@ class Session {
   // with a map and a sink, every problem is also told where it is.
   bool reload(const std::string& path, SourceMap* map = nullptr, ProblemSink* sink = nullptr);
 
+  // Reads and builds the playlist again, silently, only to tell sink where
+  // its problems are (with map); the songs built are handed to lint, then
+  // let go. For a start-up that failed on its playlist, after its messages.
+  void explain(const std::string& path, SourceMap& map, ProblemSink& sink,
+               const std::function<void(const std::vector<std::shared_ptr<Song>>&)>& lint);
+
   // Stops the players, halts and releases the channels, destroys the songs,
   // closes the mixer and quits SDL, printing each step. Runs in full
   // whatever stage start-up reached. endPlayers, when given, ends players

@@ -105,18 +105,26 @@ TEST(Console, FailedStartUpEndsWithStatus255) {
     std::vector<std::string> args;
     std::vector<std::string> env;
     std::string messages;
+    std::string located;  // standard error, on the dummy driver
   } cases[] = {
-      {{"none.txt"}, kSilent, "Unable to Open file \"none.txt\"\nUnable to load file none.txt\n"},
+      {{"none.txt"},
+       kSilent,
+       "Unable to Open file \"none.txt\"\nUnable to load file none.txt\n",
+       ""},
       {{"p.txt"},
        kSilent,
        " : Unable to Open Audio File : \"gone.wav\" : Mix_LoadWAV_RW with NULL src\n"
        "Error : Note::sound.load() returns false\nMultiPattern::growTree Error\n"
-       "x : growTree error\nAnalyzing File String Failed\n"},
+       "x : growTree error\nAnalyzing File String Failed\n",
+       // Where, on standard error, as velumora-check shows it.
+       "p.txt:2:11: error: no sample file \"gone.wav\" was found\n"
+       " x=(_main=(\"gone.wav\",1));\n           ^\np.txt:2:11: note: tried \"gone.wav\"\n"},
       // Classic SDL starts without a driver and cannot open a device;
       // sdl12-compat (SDL2) does not start.
       {{"q.txt"},
        {"SDL_AUDIODRIVER=nosuchdriver"},
-       testkit::onCompat() ? "SDL initialization error : " : "Unable to open audio! : "},
+       testkit::onCompat() ? "SDL initialization error : " : "Unable to open audio! : ",
+       ""},
   };
   for (const auto& c : cases) {
     const auto run = testkit::runToEnd(kVelumora, c.args, dir.path(), c.env);
@@ -126,6 +134,7 @@ TEST(Console, FailedStartUpEndsWithStatus255) {
     const std::size_t failed = run.out.find("Velumora Initialization Failed\n");
     ASSERT_NE(failed, std::string::npos) << run.out;
     EXPECT_EQ(run.out.substr(failed), "Velumora Initialization Failed\n" + shutdownLines(0));
+    if (c.env == kSilent) EXPECT_EQ(run.err, c.located);
   }
 }
 

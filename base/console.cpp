@@ -237,8 +237,10 @@ class Writer {
 };
 
 std::atomic<bool> dropAfterSignal{false};
+std::atomic<bool> muted{false};
 
 void printToStream(std::string_view text) {
+  if (muted.load(std::memory_order_relaxed)) return;
   if (dropAfterSignal.load(std::memory_order_relaxed) && signalArrived(0)) return;
   Writer::get().give(streamFd.load(), text);
 }
@@ -272,5 +274,7 @@ void showStatus(std::string_view text) { Writer::get().showStatus(text); }
 void waitForReaders(bool wait) { readersAwaited.store(wait); }
 
 void dropTextAfterSignal(bool drop) { dropAfterSignal.store(drop); }
+
+void muteConsole(bool mute) { muted.store(mute); }
 
 void drainConsole() { Writer::get().drain(false); }

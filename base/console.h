@@ -49,6 +49,11 @@ void waitForReaders(bool wait);
 // Waits until everything given so far has been written (or dropped).
 void drainConsole();
 
+// While on, text for standard output (or where sendConsoleToStandardError()
+// sent it) is dropped: for reading a playlist again only to locate its
+// problems, whose messages were printed once already. Main thread.
+void muteConsole(bool mute);
+
 // While on, text printed once a signal has arrived (base/signals.h) is
 // dropped: for a step whose every failure, after an interruption, only
 // echoes it. Call on the main thread, before and after that step.

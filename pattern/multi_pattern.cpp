@@ -30,10 +30,6 @@ bool MultiPattern::growChildren(GrowContext& context, const TextPiece& piece, ch
   return grown;
 }
 
-void MultiPattern::setPosition(int16_t angle, uint8_t distance) {
-  for (PatternObject* child : children) child->setPosition(angle, distance);
-}
-
 void MultiPattern::step(SongPlayer& player, uint32_t& next) const {
   if (next < children.size() && !player.stopped()) {
     // next is moved on before enter() grows the stack it lives in.

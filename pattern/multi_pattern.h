@@ -16,7 +16,6 @@ class MultiPattern : public PatternObject {
   ~MultiPattern() override;
 
   bool growTree(GrowContext& context) override;
-  void setPosition(int16_t angle, uint8_t distance) override;
   void step(SongPlayer& player, uint32_t& next) const override;
   const std::vector<PatternObject*>* subpatterns() const override { return &children; }
 

@@ -109,9 +109,9 @@ bool PatternObject::growTree(GrowContext& context) {
   return grown;
 }
 
-void PatternObject::setPosition(int16_t angle, uint8_t distance) {
-  if (body != nullptr) body->setPosition(angle, distance);
-}
+// Only notes sound somewhere; the song hands its position to each of its
+// leaves (Song::setPosition()).
+void PatternObject::setPosition(int16_t, uint8_t) {}
 
 void PatternObject::step(SongPlayer& player, uint32_t&) const {
   player.leave();

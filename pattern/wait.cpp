@@ -8,8 +8,6 @@ bool Wait::growTree(GrowContext&) {
   return true;
 }
 
-void Wait::setPosition(int16_t, uint8_t) {}
-
 void Wait::step(SongPlayer& player, uint32_t&) const {
   player.leave();
   player.pause(duration);

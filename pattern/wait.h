@@ -12,7 +12,6 @@ class Wait : public PatternObject {
   explicit Wait(TextPiece text) : PatternObject(text) {}
 
   bool growTree(GrowContext& context) override;
-  void setPosition(int16_t angle, uint8_t distance) override;
   void step(SongPlayer& player, uint32_t& next) const override;
 
   uint32_t duration = 0;

@@ -69,6 +69,29 @@ TEST(Check, PrintsTreesExplainsAndFindsSamplesBesideThePlaylist) {
     EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
   }
+  // The demo, and the README's example, give no diagnostic at all.
+  const auto demo = testkit::runToEnd(testkit::kCheck, {"playlist.txt"}, VELUMORA_DEMO_DIR);
+  EXPECT_EQ(demo.status, 0);
+  EXPECT_EQ(demo.err, "");
+  for (const char* name : {"rain 1.wav", "rain 2.wav", "chime.wav"}) {
+    ASSERT_TRUE(testkit::writeToneWav(dir.file(name), {440, 0.5, 0.3}));
+  }
+  ASSERT_TRUE(dir.write("readme.txt",
+                        "// Rain on the right, far away, forever.\n"
+                        "rain = (\n"
+                        "  _main  = (drops, gap);\n"
+                        "  drops  = (\"rain 1.wav\" : \"rain 2.wav\" = 3 : 1);\n"
+                        "  gap    = 2000 to 5000;\n"
+                        "  _param = _infinite, 90, 200\n"
+                        ");\n\n"
+                        "// A chime ahead, close by, five times.\n"
+                        "chime = (\n"
+                        "  _main  = (\"chime.wav\", 8000);\n"
+                        "  _param = 5, 0, 20\n"
+                        ");\n"));
+  const auto readme = testkit::runToEnd(testkit::kCheck, {"--strict", "readme.txt"}, dir.path());
+  EXPECT_EQ(readme.status, 0);
+  EXPECT_EQ(readme.err, "");
   // A report that cannot be written is a failure.
   const auto full = testkit::runToEnd(
       "/bin/sh", {"-c", std::string(testkit::kCheck) + " good.txt >/dev/full"}, dir.path());

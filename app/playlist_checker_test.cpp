@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "app/checker.h"
@@ -24,7 +27,10 @@ struct Checked {
 
 Checked check(const std::string& playlist, bool notes = false, bool longSamples = false) {
   testkit::TempDir dir;
-  EXPECT_TRUE(dir.write("p.txt", playlist) && dir.write("a.wav", "x"));
+  for (const char* sample : {"a.wav", "rain.wav", "chime.wav", "wind.wav"}) {
+    EXPECT_TRUE(dir.write(sample, "x"));
+  }
+  EXPECT_TRUE(dir.write("p.txt", playlist));
   testkit::WorkingDirectory here(dir.path());
   auto mixer = std::make_unique<testkit::FakeMixer>();
   if (longSamples) mixer->frames = 660 * 22050;  // eleven minutes
@@ -144,6 +150,26 @@ TEST(PlaylistChecker, ShowsALongLineAsAWindowAndADeepTreeIndentedFortyLevels) {
   EXPECT_NE(tree.find("\n" + cap + "sequence of 2\n" + cap + "[41] sequence of 2\n"), tree.npos);
   EXPECT_NE(tree.find("\n" + cap + "[47] pause 7 ms\n"), tree.npos) << tree;
   session.release();
+}
+
+TEST(PlaylistChecker, EachSlipOfTypingGivesOneDiagnosticWhereItWasMade) {
+  // Playlists as people write them, each with one mistake; the first line of
+  // each says the one diagnostic it must give.
+  const std::filesystem::path corpus =
+      std::filesystem::path(__FILE__).parent_path().parent_path() / "testing" / "slips";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    std::ifstream in(entry.path());
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string playlist = text.str();
+    const std::string expect = "// expect: ";
+    ASSERT_EQ(playlist.rfind(expect, 0), 0u) << entry.path();
+    const std::string wanted = playlist.substr(expect.size(), playlist.find('\n') - expect.size());
+    EXPECT_EQ(check(playlist).diagnostics, "p.txt:" + wanted + "\n") << entry.path();
+    ++files;
+  }
+  EXPECT_GE(files, 30);
 }
 
 }  // namespace

@@ -34,6 +34,13 @@ std::string unknownNameNote(std::string_view text) {
   }
   if (text.find('"') != std::string_view::npos) return "a note is one file name in double quotes";
   if (text.find('.') != std::string_view::npos) return "a file name stands in double quotes";
+  const std::size_t digits = text.find_first_not_of("0123456789");
+  if (digits > 0 && digits != std::string_view::npos) {
+    if (text[digits] == '-' || text[digits] == '~') {
+      return "a random pause is written as 300 to 900";
+    }
+    return "a pause is a number of milliseconds, with no unit";
+  }
   return "";
 }
 

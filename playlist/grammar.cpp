@@ -117,8 +117,16 @@ void reportStatement(ProblemSink& sink, const std::vector<TextPiece>& statement,
   if (statement.empty()) {
     sink.error(at, "an empty statement", "two \";\" in a row end the playlist here");
   } else {
-    sink.error(at, quoted(statement[0].text) + " is not a song: it has no \"=\"",
-               "a song is NAME = ( _main = PATTERN; ... )");
+    // Most often the "=" between a song's name and its body is left out.
+    const std::string_view text = statement[0].text;
+    const std::size_t body = text.find('(');
+    if (body != std::string_view::npos && body > 0) {
+      sink.error(text.substr(body, 1), "a \"=\" is missing after " + quoted(text.substr(0, body)),
+                 "a song is NAME = ( _main = PATTERN; ... )");
+    } else {
+      sink.error(at, quoted(text) + " is not a song: it has no \"=\"",
+                 "a song is NAME = ( _main = PATTERN; ... )");
+    }
   }
 }
 

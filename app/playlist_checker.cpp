@@ -31,9 +31,13 @@ bool PlaylistChecker::check(Session& session, const std::string& path) {
   const bool plays = session.initialize(path, &map_, this);
   // Nothing was read: the diagnostics, which standard output does not
   // carry, must still say so.
-  if (!plays && session.text() == nullptr && errors_ == 0) {
+  if (!plays && errors_ == 0) {
     ++errors_;
-    emit_(file_ + ": error: cannot read the playlist" + unreadable(path) + "\n");
+    emit_(file_ +
+          (session.text() == nullptr ? ": error: cannot read the playlist" + unreadable(path)
+                                     : std::string(": error: reading stopped before its end "
+                                                   "(interrupted, or out of memory)")) +
+          "\n");
   }
   lintSongs(session.songs(), session.mixer().rate(), *this);
   if (plays && session.songs().empty() && errors_ == 0 && session.text() != nullptr) {

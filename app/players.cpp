@@ -6,6 +6,7 @@
 #include <chrono>
 #include <fstream>
 #include <thread>
+#include <unordered_map>
 
 #include "audio/play_report.h"
 #include "base/console.h"
@@ -64,6 +65,8 @@ void Players::update(const Changes& changes, const std::vector<std::shared_ptr<S
   // The starter thread reads the slots.
   starter_.join();
   const std::size_t first = slots_.size();
+  std::unordered_map<const Song*, const std::shared_ptr<Song>*> changeOf;
+  for (const auto& [old, replacement] : changes) changeOf.emplace(old, &replacement);
   {
     MutexLock lock(mutex_);
     for (const auto& slotPointer : slots_) {
@@ -71,14 +74,14 @@ void Players::update(const Changes& changes, const std::vector<std::shared_ptr<S
       if (slot.over || slot.ending) continue;
       // The song it plays once what it was given last is taken up.
       const Song* latest = slot.next != nullptr ? slot.next.get() : slot.song.get();
-      const auto change = std::find_if(changes.begin(), changes.end(),
-                                       [&](const auto& c) { return c.first == latest; });
-      if (change == changes.end() || change->second.get() == latest) continue;
-      if (change->second == nullptr) {
+      const auto change = changeOf.find(latest);
+      if (change == changeOf.end() || change->second->get() == latest) continue;
+      const std::shared_ptr<Song>& replacement = *change->second;
+      if (replacement == nullptr) {
         slot.ending = true;
       } else {
         // Back to what it plays now: nothing to take up.
-        slot.next = change->second == slot.song ? nullptr : change->second;
+        slot.next = replacement == slot.song ? nullptr : replacement;
       }
     }
   }

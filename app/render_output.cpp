@@ -289,16 +289,11 @@ bool RenderOutput::write(const void* data, std::size_t bytes, std::string& error
     if (waits_) {
       // A reader that stalls must not hold the render past a signal: the
       // write waits here, beside the signals, for room.
-      pollfd fds[2] = {{fd_, POLLOUT, 0}, {signalDescriptor(), POLLIN, 0}};
-      if (poll(fds, fds[1].fd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) {
-        error = systemError();
+      const Readiness ready = waitReady(fd_, POLLOUT);
+      if (ready != Readiness::kReady) {
+        error = ready == Readiness::kSignal ? kInterrupted : systemError();
         return false;
       }
-      if (signalArrived(0)) {
-        error = kInterrupted;
-        return false;
-      }
-      if (fds[0].revents == 0) continue;
       // Room for PIPE_BUF bytes is all that poll() promises of a pipe.
       chunk = std::min<std::size_t>(bytes, PIPE_BUF);
     }

@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <deque>
+#include <string_view>
 #include <thread>
+#include <unordered_map>
 
 #include "app/players.h"
 #include "base/balanced_text.h"
@@ -149,12 +152,19 @@ bool Session::reload(const std::string& path, SourceMap* map, ProblemSink* sink)
   // Songs are matched by name, in order; a name given twice matches its
   // second song with the second.
   std::vector<bool> matched(fresh.size(), false);
+  // The names are views into the new songs' text, which these keep alive
+  // while matched songs are swapped for the old ones below.
+  const std::vector<std::shared_ptr<Song>> newSongs = fresh;
+  std::unordered_map<std::string_view, std::deque<std::size_t>> byName;
+  for (std::size_t i = 0; i < fresh.size(); ++i) byName[fresh[i]->songName].push_back(i);
   Players::Changes changes;
   int changed = 0, removed = 0;
   for (const auto& old : songs_) {
     std::shared_ptr<Song> replacement;
-    for (std::size_t i = 0; i < fresh.size() && replacement == nullptr; ++i) {
-      if (matched[i] || fresh[i]->songName != old->songName) continue;
+    const auto named = byName.find(old->songName);
+    if (named != byName.end() && !named->second.empty()) {
+      const std::size_t i = named->second.front();
+      named->second.pop_front();
       matched[i] = true;
       replacement = playsAlike(*old, *fresh[i]) ? old : fresh[i];
       if (replacement != old) ++changed;

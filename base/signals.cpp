@@ -67,6 +67,15 @@ bool signalArrived(int timeoutMs) {
 
 int signalDescriptor() { return signalPipe[0]; }
 
+Readiness waitReady(int fd, short events) {
+  for (;;) {
+    pollfd fds[2] = {{fd, events, 0}, {signalPipe[0], POLLIN, 0}};
+    if (poll(fds, fds[1].fd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) return Readiness::kFailed;
+    if (signalArrived(0)) return Readiness::kSignal;
+    if (fds[0].revents != 0) return Readiness::kReady;
+  }
+}
+
 void takeSignal() {
   char byte;
   if (signalPipe[0] >= 0) {

@@ -25,6 +25,12 @@ bool signalArrived(int timeoutMs);
 // installSignalHandlers().
 int signalDescriptor();
 
+// Waits until fd is ready for events (POLLIN or POLLOUT), or a signal has
+// arrived: for a pipe or FIFO that could otherwise hold a program past a
+// signal. errno tells why when it fails.
+enum class Readiness { kReady, kSignal, kFailed };
+Readiness waitReady(int fd, short events);
+
 // Takes one signal off the pipe, so that it is readable again only when
 // another one arrives: for a program that acts on a second signal too.
 // signalArrived() stays true.

@@ -32,10 +32,9 @@ Read readRaw(int fd, std::string& raw) {
   char buffer[1 << 16];
   for (;;) {
     if (waits) {
-      pollfd fds[2] = {{fd, POLLIN, 0}, {signalDescriptor(), POLLIN, 0}};
-      if (poll(fds, fds[1].fd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) return Read::kFailed;
-      if (signalArrived(0)) return Read::kInterrupted;
-      if (fds[0].revents == 0) continue;
+      const Readiness ready = waitReady(fd, POLLIN);
+      if (ready == Readiness::kFailed) return Read::kFailed;
+      if (ready == Readiness::kSignal) return Read::kInterrupted;
     }
     const ssize_t got = read(fd, buffer, sizeof buffer);
     if (got < 0 && errno == EAGAIN) continue;

@@ -21,6 +21,12 @@
 //
 // start(), update() and join() are called on the main thread; the players
 // only read their songs and the clock, and hand notes to the mixer.
+// Ownership across threads: each player holds its songs by shared_ptr, and
+// reads its Slot, this object, the clock and the play context; the Slots
+// are owned here, and the clock and context by the session, which destroys
+// this object only after join() has seen every player end. Notes a player
+// hands over own what they name (NoteStart), so nothing of a player's is
+// read after it ends.
 
 #include <condition_variable>
 #include <cstddef>

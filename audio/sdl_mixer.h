@@ -46,6 +46,8 @@ class SdlMixer : public Mixer {
     kFlatOut,  // SDL's disk driver into /dev/null, as fast as it goes
   };
   explicit SdlMixer(Device device = Device::kDefault);
+  // close() must have run first: it takes the post-mix hook, which points
+  // at this mixer, from the audio thread.
   ~SdlMixer() override;
 
   bool open() override;
@@ -62,7 +64,10 @@ class SdlMixer : public Mixer {
   void close() override;
   void quit() override;
 
-  // Null removes it. Called on the main thread.
+  // Null removes it. Called on the main thread. The audio thread calls the
+  // hook under the audio lock, which this takes: once it returns, a hook
+  // removed is no longer called, and may go. The hook must be removed before
+  // it goes.
   void setHook(MixHook* hook);
   // The level of the whole mix, applied before a hook sees a buffer.
   MixEnvelope& envelope() { return envelope_; }

@@ -27,6 +27,9 @@ const CommandLine::Usage kUsage = {
     "  --fade-out TIME   on q, a signal or the sleep timer, fade out over TIME (default 0)\n"
     "  --sleep TIME      fade out and end after TIME (such as 45m or 1h30m)\n"
     "  --watch           read the playlist again whenever it or a sample changes\n"
+    "  --rate HZ         rate of the mix: 22050 (default), 44100, 48000, 96000 or any\n"
+    "                    from 8000 to 192000\n"
+    "  --channels N      speakers: 2 (stereo, default), 4 (quad) or 6 (5.1)\n"
     "  --help            show this help\n"
     "  --version         show the version\n"};
 
@@ -44,6 +47,8 @@ struct Options {
   bool fadeOutGiven = false;
   double sleep = -1;
   bool watch = false;
+  MixFormat format;
+  bool formatGiven = false;
 };
 
 // Every file the playlist reads, for the watcher.
@@ -86,6 +91,7 @@ int runVelumora(int argc, char** argv) {
   });
   line.duration("--sleep", kLongestSleepSeconds, [&](double seconds) { options.sleep = seconds; });
   line.flag("--watch", [&] { options.watch = true; });
+  line.mixFormat(options.format, options.formatGiven);
   const int parsed = line.parse(argc, argv);
   if (parsed != CommandLine::kRun) return parsed;
   // Further arguments are ignored.
@@ -96,7 +102,7 @@ int runVelumora(int argc, char** argv) {
   // stop them, nor q and the signals.
   waitForReaders(false);
   printLine("Velumora ver 1.0.1");
-  auto owned = std::make_unique<SdlMixer>();
+  auto owned = std::make_unique<SdlMixer>(SdlMixer::Device::kDefault, options.format);
   SdlMixer& mixer = *owned;
   mixer.envelope().setVolume(options.volume);
   auto clock = std::make_unique<MixClock>(mixer);

@@ -8,6 +8,7 @@
 #include "app/playlist_checker.h"
 #include "app/session.h"
 #include "audio/sdl_mixer.h"
+#include "audio/speaker_layout.h"
 #include "base/console.h"
 #include "base/signals.h"
 #include "pattern/multi_pattern.h"
@@ -20,10 +21,12 @@
 namespace {
 
 const CommandLine::Usage kUsage = {
-    "velumora-check", "[--strict] PLAYLIST",
+    "velumora-check", "[--strict] [--rate HZ] [--channels N] PLAYLIST",
     "Reads PLAYLIST and loads its samples as velumora would, shows every problem at its line\n"
     "and column, and prints every song as a tree.\n"
     "  --strict     fail on warnings too\n"
+    "  --rate HZ    check for a mix at this rate, as velumora --rate plays it\n"
+    "  --channels N check for 2 (stereo), 4 (quad) or 6 (5.1) speakers, and say which\n"
     "  --help       show this help\n"
     "  --version    show the version\n"};
 
@@ -103,6 +106,9 @@ int runCheck(int argc, char** argv) {
   CommandLine line(kUsage);
   bool strict = false;
   line.flag("--strict", [&] { strict = true; });
+  MixFormat format;
+  bool formatGiven = false;
+  line.mixFormat(format, formatGiven);
   const int parsed = line.parse(argc, argv);
   if (parsed != CommandLine::kRun) return parsed;
   if (line.positional().size() != 1) return line.fail("one playlist, please");
@@ -110,7 +116,7 @@ int runCheck(int argc, char** argv) {
   installSignalHandlers();
   // Samples are decoded for the format of the mixer as the live program
   // opens it, but nothing is played, so no sound device is needed.
-  Session session(std::make_unique<SdlMixer>(SdlMixer::Device::kSilent), nullptr, 0);
+  Session session(std::make_unique<SdlMixer>(SdlMixer::Device::kSilent, format), nullptr, 0);
   PlaylistChecker checker(path, writeDiagnostic);
   printLine("checking " + path);
   // The player's own messages say nothing the diagnostics do not say
@@ -118,6 +124,13 @@ int runCheck(int argc, char** argv) {
   muteConsole(true);
   const bool ok = checker.check(session, path);
   muteConsole(false);
+  if (formatGiven) {
+    // As the mixer opened, which is what the player gets on this machine.
+    const Mixer& mixer = session.mixer();
+    const SpeakerLayout* layout = SpeakerLayout::of(mixer.channels());
+    printLine("heard on: " + (layout != nullptr ? layout->describe() : std::string("?")) + " at " +
+              std::to_string(mixer.rate()) + " Hz");
+  }
   if (ok) {
     for (const auto& song : session.songs()) {
       printText(describeSong(*song, session.mixer().rate()));

@@ -86,6 +86,29 @@ void CommandLine::flag(const std::string& name, std::function<void()> set) {
                             }});
 }
 
+void CommandLine::mixFormat(MixFormat& format, bool& given) {
+  option("--rate",
+         "a rate in Hz from " + std::to_string(MixFormat::kLowestRate) + " to " +
+             std::to_string(MixFormat::kHighestRate) + ", such as 44100 or 48000",
+         [&format, &given](const std::string& text) {
+           uint64_t value = 0;
+           if (!readWhole(text, MixFormat::kHighestRate, value) ||
+               value < uint64_t{MixFormat::kLowestRate}) {
+             return false;
+           }
+           format.rate = static_cast<int>(value);
+           given = true;
+           return true;
+         });
+  option("--channels", "2 (stereo), 4 (quad) or 6 (5.1)",
+         [&format, &given](const std::string& text) {
+           if (text != "2" && text != "4" && text != "6") return false;
+           format.channels = text[0] - '0';
+           given = true;
+           return true;
+         });
+}
+
 int CommandLine::fail(const std::string& message) const {
   const std::string text = std::string(usage_.program) + ": " + message +
                            "\nusage: " + usage_.program + " " + usage_.synopsis + "\n" +

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/mix_format.h"
+
 class CommandLine {
  public:
   // What parse() returns when the program should run.
@@ -37,6 +39,9 @@ class CommandLine {
   void duration(const std::string& name, double most, std::function<void(double)> set);
   // An option without a value.
   void flag(const std::string& name, std::function<void()> set);
+  // --rate HZ and --channels N, which velumora, velumora-render and
+  // velumora-check share, into format; given is set when either is given.
+  void mixFormat(MixFormat& format, bool& given);
 
   // kRun, or the exit status after --help, --version (0) or an error (2).
   int parse(int argc, char** argv);

@@ -8,6 +8,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "audio/mix_format.h"
 #include "audio/play_report.h"
 #include "base/console.h"
 #include "pattern/song.h"
@@ -54,7 +55,7 @@ void Players::add(const std::shared_ptr<Song>& song) {
 
 void Players::start(const std::vector<std::shared_ptr<Song>>& songs, bool inBackground) {
   const uint64_t buffer = context_.mixer.bufferFrames();
-  origin_ = roundUp(clock_.now() + kLeadFrames, buffer);
+  origin_ = roundUp(clock_.now() + framesAtRate(kLeadFrames, context_.mixer.rate()), buffer);
   for (const auto& song : songs) add(song);
   std::string error;
   if (inBackground && starter_.start([this] { startAll(0); }, kPlayerStackBytes, error)) return;
@@ -162,7 +163,8 @@ void Players::playSong(Slot& slot) {
   // A player that starts late (thousands of songs start one by one, or a
   // song is added while others play) begins where the mix is, not with a
   // burst of the notes it missed.
-  const uint64_t origin = std::max(origin_, roundUp(clock_.now() + kLeadFrames, buffer));
+  const uint64_t lead = framesAtRate(kLeadFrames, mixer.rate());
+  const uint64_t origin = std::max(origin_, roundUp(clock_.now() + lead, buffer));
   const auto report = std::make_shared<PlayReport>(static_cast<int>(rate));
   SongPlayer player(*song, slot.index, context_, origin, report);
   for (;;) {
@@ -174,7 +176,7 @@ void Players::playSong(Slot& slot) {
       }
       if (slot.ending) player.endAtRepetition();
     }
-    const bool goesOn = player.advance(clock_.now() + kLeadFrames);
+    const bool goesOn = player.advance(clock_.now() + lead);
     if (next != nullptr && player.song() == next.get()) {
       // The old song goes here, unless a note of it still waits in the mixer,
       // which holds what the note needs.
@@ -183,9 +185,9 @@ void Players::playSong(Slot& slot) {
       slot.song = song;
     }
     if (!goesOn) break;
-    // The moment is due once the clock is past moment - kLeadFrames.
+    // The moment is due once the clock is past moment - lead.
     const uint64_t moment = player.nextMoment();
-    const uint64_t target = moment >= kLeadFrames ? moment - kLeadFrames + 1 : 0;
+    const uint64_t target = moment >= lead ? moment - lead + 1 : 0;
     // Reports are printed about every half second while waiting: one slice
     // of the clock's, which sleeps a buffer past the frame it is given.
     do {

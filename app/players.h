@@ -2,7 +2,8 @@
 #define VELUMORA_APP_PLAYERS_H_
 
 // The live players: one thread per song. A player prints its start line,
-// plays its song with a SongPlayer a little ahead of the mix (kLeadFrames),
+// plays its song with a SongPlayer a little ahead of the mix (kLeadFrames at
+// 22050 Hz, as long at other rates),
 // waiting on the clock between its moments, and prints its end line once its
 // loops are done or the stop flag rises and the mixer has decided every note
 // it handed over, so that every refusal of its notes is told before it.
@@ -45,8 +46,9 @@ class Song;
 
 class Players {
  public:
-  // How far ahead of the mix a player hands its notes to the mixer: more than
-  // the sleeping error of a loaded machine, less than anyone hears.
+  // How far ahead of the mix a player hands its notes to the mixer, at
+  // 22050 Hz: more than the sleeping error of a loaded machine, less than
+  // anyone hears.
   static constexpr uint64_t kLeadFrames = 4096;
   // Players running at once, at most; fewer where the system allows fewer
   // threads (a quarter of its thread and process-id limits, half of the

@@ -22,6 +22,7 @@
 #include "app/session.h"
 #include "audio/play_report.h"
 #include "audio/sdl_mixer.h"
+#include "audio/speaker_layout.h"
 #include "audio/wav_writer.h"
 #include "base/console.h"
 #include "base/mutex.h"
@@ -42,6 +43,10 @@ const CommandLine::Usage kUsage = {
     "  --volume PERCENT  level of the whole mix, 0 to 400 (default 100)\n"
     "  --fade-in TIME    fade in over TIME from the start (such as 5, 90s or 2m)\n"
     "  --fade-out TIME   fade out over the last TIME of the render\n"
+    "  --rate HZ         rate of the mix: 22050 (default), 44100, 48000, 96000 or any\n"
+    "                    from 8000 to 192000\n"
+    "  --channels N      speakers: 2 (stereo, default), 4 (quad) or 6 (5.1); more than\n"
+    "                    two are written as WAVE_FORMAT_EXTENSIBLE\n"
     "  --help            show this help\n"
     "  --version         show the version\n"};
 
@@ -99,7 +104,12 @@ class Progress {
 class Render : public MixHook {
  public:
   Render(Session& session, SdlMixer& mixer, WavWriter& out, uint64_t totalFrames, Fades fades)
-      : session_(session), mixer_(mixer), fades_(fades), out_(out), totalFrames_(totalFrames) {}
+      : session_(session),
+        mixer_(mixer),
+        fades_(fades),
+        out_(out),
+        totalFrames_(totalFrames),
+        frameBytes_(2 * static_cast<std::size_t>(mixer.channels())) {}
 
   void mixed(const uint8_t* stream, int bytes, uint64_t framesMixed) override {
     if (done_) return;
@@ -112,17 +122,16 @@ class Render : public MixHook {
   }
 
   void render(const uint8_t* stream, int bytes, uint64_t framesMixed) {
-    const uint64_t buffer = static_cast<uint64_t>(bytes / 4);
+    const uint64_t buffer = static_cast<uint64_t>(bytes) / frameBytes_;
     if (!started_) {
       // This buffer was mixed before any song played: the render begins with
       // the next one.
       begin(framesMixed);
     } else {
+      // Straight from the mixer's buffer, which is large enough for a write
+      // to be worth its call.
       const uint64_t frames = std::min(buffer, totalFrames_ - rendered_);
-      pending_.insert(pending_.end(), stream, stream + frames * 4);
-      if ((pending_.size() >= kWriteBytes || rendered_ + frames >= totalFrames_) && !flush()) {
-        return end(false);
-      }
+      if (!out_.writeLittleEndian(stream, frames, error_)) return end(false);
       rendered_ += frames;
       renderedFrames.store(rendered_, std::memory_order_relaxed);
       if (rendered_ >= totalFrames_) return end(true);
@@ -209,15 +218,6 @@ class Render : public MixHook {
     }
   }
 
-  // Many buffers go out in one write.
-  static constexpr std::size_t kWriteBytes = 1 << 20;
-
-  bool flush() {
-    const bool written = out_.writeLittleEndian(pending_.data(), pending_.size() / 4, error_);
-    pending_.clear();
-    return written;
-  }
-
   void ended(uint32_t index) {
     reports_[index]->flush();
     printLine(std::string(session_.songs()[index]->songName) + " done");
@@ -240,11 +240,11 @@ class Render : public MixHook {
   const Fades fades_;
   WavWriter& out_;
   const uint64_t totalFrames_;
+  const std::size_t frameBytes_;
   std::vector<std::unique_ptr<SongPlayer>> players_;
   std::vector<std::shared_ptr<PlayReport>> reports_;
   std::vector<uint32_t> ending_;  // songs played out, waiting for their notes
   std::priority_queue<Due, std::vector<Due>, std::greater<Due>> due_;
-  std::vector<uint8_t> pending_;
   std::string error_;
   uint64_t rendered_ = 0;
   bool started_ = false;
@@ -300,6 +300,9 @@ int runRender(int argc, char** argv) {
   line.number("--volume", 400, [&](uint64_t value) { volume = double(value) / 100; });
   line.duration("--fade-in", 864000, [&](double seconds) { fadeIn = seconds; });
   line.duration("--fade-out", 864000, [&](double seconds) { fadeOut = seconds; });
+  MixFormat format;
+  bool formatGiven = false;
+  line.mixFormat(format, formatGiven);
   const int parsed = line.parse(argc, argv);
   if (parsed != CommandLine::kRun) return parsed;
   if (line.positional().size() != 2) return line.fail("a playlist and an output file, please");
@@ -310,7 +313,7 @@ int runRender(int argc, char** argv) {
   if (output == "-") sendConsoleToStandardError();
   installSignalHandlers();
   printLine("Velumora ver 1.0.1");
-  auto owned = std::make_unique<SdlMixer>(SdlMixer::Device::kFlatOut);
+  auto owned = std::make_unique<SdlMixer>(SdlMixer::Device::kFlatOut, format);
   SdlMixer& mixer = *owned;
   mixer.envelope().setVolume(volume);
   Session session(std::move(owned), nullptr, seed);
@@ -335,9 +338,13 @@ int runRender(int argc, char** argv) {
   const int rate = mixer.rate();
   const uint64_t totalFrames = seconds * static_cast<uint64_t>(rate);
   std::string error;
-  WavWriter out(rate, 2, totalFrames, [&](const void* data, std::size_t bytes, std::string& why) {
-    return file.write(data, bytes, why);
-  });
+  const SpeakerLayout& layout = *SpeakerLayout::of(mixer.channels());
+  WavWriter out(
+      rate, layout.channels(), totalFrames,
+      [&](const void* data, std::size_t bytes, std::string& why) {
+        return file.write(data, bytes, why);
+      },
+      layout.channelMask());
   // Opening a FIFO waits for its reader, and the header may wait for a pipe
   // to drain; a signal ends either wait.
   if (!file.open(output, protectedFiles(playlist, session.samples()), error) || !out.begin(error)) {

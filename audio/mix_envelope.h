@@ -9,6 +9,11 @@
 // -3 dBFS as it is and bends louder ones smoothly towards just below full
 // scale, which they never reach.
 //
+// Most buffers need nothing but the headroom given back: no fade runs, the
+// volume is 100 % and no value reaches the knee. apply() does those in
+// integers, and bends only the values above the knee, to the same result
+// as the whole computation gives.
+//
 // The settings are made from any thread; apply() runs on the audio thread.
 
 #include <atomic>
@@ -21,6 +26,8 @@ class MixEnvelope {
   // Where the limiter begins (-3 dBFS) and what it approaches (-0.09 dBFS).
   static constexpr double kKnee = 0.7079457843841379;
   static constexpr double kCeiling = 0.99;
+  // The largest 16-bit value that the limiter leaves as it is.
+  static constexpr int32_t kKneeValue = static_cast<int32_t>(kKnee * 32768.0);
 
   // 1.0 plays at the samples' own level.
   void setVolume(double volume) { volume_.store(volume); }
@@ -32,9 +39,9 @@ class MixEnvelope {
   // The first frame after which the mix is silent for good, or UINT64_MAX.
   uint64_t silentFrom() const;
 
-  // Levels `frames` interleaved stereo frames, the first of which is frame
-  // `first` of the mix.
-  void apply(int16_t* stream, std::size_t frames, uint64_t first) const;
+  // Levels `frames` interleaved frames of `channels` values each, the first
+  // of which is frame `first` of the mix.
+  void apply(int16_t* stream, std::size_t frames, int channels, uint64_t first) const;
 
   // The limiter's curve, on values where 1.0 is full scale.
   static double limit(double value);

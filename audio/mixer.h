@@ -41,8 +41,10 @@ class Mixer {
   // Initialises the sound system and opens the device; false after printing
   // what failed.
   virtual bool open() = 0;
-  // Frames per second of the mix, and frames per mixer buffer.
+  // Frames per second of the mix, its channels (2, 4 or 6: SpeakerLayout),
+  // and frames per mixer buffer.
   virtual int rate() const = 0;
+  virtual int channels() const = 0;
   virtual uint32_t bufferFrames() const = 0;
 
   // Decodes a sample file for this mixer; false with the reason in error.

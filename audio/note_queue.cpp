@@ -129,6 +129,8 @@ void NoteQueue::collect() {
                             note.frame);
       } else if (node->outcome == Outcome::kPositionFailed) {
         note.report->report(std::string("Mix_SetPosition Failed : ") + node->reason, note.frame);
+      } else if (node->outcome == Outcome::kPlacementFailed) {
+        note.report->report(std::string("Mix_RegisterEffect Failed : ") + node->reason, note.frame);
       }
       // A started note was counted when it started.
       if (node->outcome != Outcome::kStarted) note.report->noteDecided();

@@ -50,10 +50,11 @@ class NoteQueue {
  public:
   // What became of a note the audio side hands back.
   enum class Outcome : uint8_t {
-    kStarted,         // played; its channel has ended
-    kRefused,         // no channel could take it
-    kPositionFailed,  // played, but without its position
-    kDropped,         // never reached the mix (halted or shut down)
+    kStarted,          // played; its channel has ended
+    kRefused,          // no channel could take it
+    kPositionFailed,   // played, but without its position (stereo)
+    kPlacementFailed,  // played, but without its place on the speakers (quad, 5.1)
+    kDropped,          // never reached the mix (halted or shut down)
   };
 
   struct Node {

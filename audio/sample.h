@@ -1,12 +1,14 @@
 #ifndef VELUMORA_AUDIO_SAMPLE_H_
 #define VELUMORA_AUDIO_SAMPLE_H_
 
-// A decoded sample as the mixer plays it: signed 16-bit stereo frames at the
-// mixer's rate, kept behind leadFrames frames of silence. A play that must
-// begin k frames into the next mixer buffer starts at the buffer's beginning
-// from k frames before the sound, so every note starts on its exact frame.
-// Immutable once made; shared by every Note that names the same file and
-// read by the audio thread while it plays.
+// A decoded sample as the mixer plays it: signed 16-bit frames of the
+// mixer's channels at its rate, kept behind leadFrames frames of silence. A
+// play that must begin k frames into the next mixer buffer starts at the
+// buffer's beginning from k frames before the sound, so every note starts on
+// its exact frame. On more than two channels each frame holds the left and
+// right in its first two channels and silence in the rest, for the mixer to
+// place (SurroundPanner). Immutable once made; shared by every Note that
+// names the same file and read by the audio thread while it plays.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,22 +16,23 @@
 
 class Sample {
  public:
-  // frames: interleaved left and right values.
-  Sample(const std::vector<int16_t>& frames, uint32_t leadFrames);
+  // frames: interleaved left and right values; channels: the mixer's, 2 or more.
+  Sample(const std::vector<int16_t>& frames, uint32_t leadFrames, int channels = 2);
 
   uint32_t leadFrames() const { return lead_; }
   // Frames of sound, without the lead.
-  uint64_t frames() const { return (data_.size() / 2) - lead_; }
+  uint64_t frames() const { return (data_.size() / channels_) - lead_; }
   // The bytes of a play that begins offset frames (at most leadFrames())
   // into a buffer: that much silence, then the sound.
   const uint8_t* playFrom(uint32_t offset) const;
-  std::size_t playBytes(uint32_t offset) const { return (offset + frames()) * 4; }
+  std::size_t playBytes(uint32_t offset) const { return (offset + frames()) * channels_ * 2; }
   // Whether other sounds the same, frame for frame.
   bool sameSound(const Sample& other) const { return lead_ == other.lead_ && data_ == other.data_; }
 
  private:
   std::vector<int16_t> data_;
   uint32_t lead_;
+  std::size_t channels_;
 };
 
 #endif  // VELUMORA_AUDIO_SAMPLE_H_

@@ -230,8 +230,9 @@ bool decode(const std::string& path, int mixerRate, DecodedSample& out, std::str
   Uint16 openFormat = 0;
   if (Mix_QuerySpec(&openRate, &openFormat, &openChannels) == 0)
     return fail(error, "Audio device hasn't been opened");
-  if (openRate != mixerRate || openFormat != AUDIO_S16LSB || openChannels != 2 ||
-      mixerRate < kMinSampleRate || mixerRate > kMaxSampleRate)
+  if (openRate != mixerRate || openFormat != AUDIO_S16LSB ||
+      (openChannels != 2 && openChannels != 4 && openChannels != 6) || mixerRate < kMinSampleRate ||
+      mixerRate > kMaxSampleRate)
     return fail(error,
                 "the mixer is not open as 16-bit stereo at " + std::to_string(mixerRate) + " Hz");
 
@@ -264,7 +265,9 @@ bool decode(const std::string& path, int mixerRate, DecodedSample& out, std::str
   if (!checked)
     return fail(error, "SDL_mixer decoded a file whose header this program cannot check");
 
-  const uint64_t decoded = chunk->alen / 4;
+  // SDL converts to the mixer's channels; the first two are left and right.
+  const auto width = static_cast<std::size_t>(openChannels);
+  const uint64_t decoded = chunk->alen / (2 * width);
   const int16_t* samples = reinterpret_cast<const int16_t*>(chunk->abuf);
   // SDL must have converted the format and channels only. VOC time
   // constants may name a rate near the mixer's, which sdl12-compat then
@@ -285,7 +288,11 @@ bool decode(const std::string& path, int mixerRate, DecodedSample& out, std::str
   }
   out.sourceRate = header.rate;
   out.sourceChannels = header.channels;
-  std::vector<int16_t> native(samples, samples + 2 * frames);
+  std::vector<int16_t> native(2 * frames);
+  for (std::size_t i = 0; i < frames; ++i) {
+    native[2 * i] = samples[width * i];
+    native[2 * i + 1] = samples[width * i + 1];
+  }
   chunk.reset();
   if (native.empty() || rate == mixerRate) {
     out.frames = std::move(native);

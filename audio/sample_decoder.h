@@ -33,7 +33,8 @@ constexpr uint64_t kMaxSampleFileBytes = uint64_t{1} << 30;
 // Nor may a decoded sample take more memory than this.
 constexpr uint64_t kMaxDecodedSampleBytes = uint64_t{1} << 30;
 
-// Precondition: SDL_mixer is open (Mix_OpenAudio) with AUDIO_S16LSB stereo output at mixerRate.
+// Precondition: SDL_mixer is open (Mix_OpenAudio) with AUDIO_S16LSB output of 2, 4 or 6
+// channels at mixerRate; the sample comes out in stereo whatever they are.
 // False with `error` set to the text that follows `" : Unable to Open Audio File : \"name\" : "`:
 // SDL_mixer's own words wherever it refuses the file itself.
 bool decodeSample(const std::string& path, int mixerRate, DecodedSample& out, std::string& error);

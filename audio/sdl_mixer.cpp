@@ -14,8 +14,9 @@
 
 namespace {
 
-constexpr int kBytesPerFrame = 4;
-constexpr uint32_t kRenderBufferFrames = 2048;
+// Rendering mixes in larger buffers: each costs the disk driver a pause
+// and a write, and SDL_mixer a copy for each playing channel's effect.
+constexpr uint32_t kRenderBufferFrames = 8192;
 
 // SDL 1.2 picks and sets up its drivers only from the environment.
 bool initializeSdl(SdlMixer::Device device) {
@@ -35,8 +36,12 @@ bool initializeSdl(SdlMixer::Device device) {
 
 }  // namespace
 
-SdlMixer::SdlMixer(Device device)
-    : device_(device), bufferFrames_(device == Device::kFlatOut ? kRenderBufferFrames : 512) {}
+SdlMixer::SdlMixer(Device device, MixFormat format)
+    : device_(device),
+      bufferFrames_(device == Device::kFlatOut ? kRenderBufferFrames
+                                               : liveBufferFrames(format.rate)),
+      rate_(format.rate),
+      channels_(format.channels) {}
 
 SdlMixer::~SdlMixer() {
   // The device is closed by now: the channels' notes go back to the queue,
@@ -68,14 +73,22 @@ bool SdlMixer::openDevice() {
     printLine(std::string("SDL initialization error : ") + SDL_GetError());
     return false;
   }
-  if (Mix_OpenAudio(22050, AUDIO_S16LSB, 2, static_cast<int>(bufferFrames_)) == -1) {
+  if (Mix_OpenAudio(rate_, AUDIO_S16LSB, channels_, static_cast<int>(bufferFrames_)) == -1) {
     printLine(std::string("Unable to open audio! : ") + SDL_GetError());
     return false;
   }
   opened_ = true;
   Uint16 format = 0;
-  int channels = 0;
-  Mix_QuerySpec(&rate_, &format, &channels);
+  Mix_QuerySpec(&rate_, &format, &channels_);
+  // A device may give fewer channels than asked for; the mix is then made
+  // for those it has.
+  const SpeakerLayout* layout = SpeakerLayout::of(channels_);
+  if (layout == nullptr) {
+    printLine("Unable to open audio! : the device plays " + std::to_string(channels_) +
+              " channels, not 2, 4 or 6");
+    return false;
+  }
+  if (channels_ > 2) panner_ = std::make_unique<SurroundPanner>(*layout);
   Mix_AllocateChannels(kChannels);
   Mix_SetPostMix(&SdlMixer::postMix, this);
   return true;
@@ -85,7 +98,7 @@ bool SdlMixer::decode(const std::string& path, std::shared_ptr<const Sample>& sa
                       std::string& error) {
   DecodedSample decoded;
   if (!decodeSample(path, rate_, decoded, error)) return false;
-  sample = std::make_shared<const Sample>(decoded.frames, bufferFrames_);
+  sample = std::make_shared<const Sample>(decoded.frames, bufferFrames_, channels_);
   return true;
 }
 
@@ -104,10 +117,10 @@ void SdlMixer::postMix(void* self, Uint8* stream, int bytes) {
 
 void SdlMixer::mixed(Uint8* stream, int bytes) {
   SdlMixer* mixer = this;
-  const uint64_t frames = static_cast<uint64_t>(bytes / kBytesPerFrame);
+  const uint64_t frames = static_cast<uint64_t>(bytes / (2 * channels_));
   const uint64_t first = mixer->frames_.load(std::memory_order_relaxed);
   const uint64_t mixed = first + frames;
-  mixer->envelope_.apply(reinterpret_cast<int16_t*>(stream), frames, first);
+  mixer->envelope_.apply(reinterpret_cast<int16_t*>(stream), frames, channels_, first);
   mixer->frames_.store(mixed, std::memory_order_release);
   if (mixer->hook_ != nullptr) {
     mixer->hook_->mixed(stream, bytes, mixed);
@@ -140,7 +153,7 @@ void SdlMixer::dispatch(uint64_t begin, uint64_t end) {
     if (channel == kChannels) {
       // Let SDL_mixer refuse it, in its own words.
       refused_.abuf = const_cast<Uint8*>(note.sample->playFrom(1));
-      refused_.alen = 4;
+      refused_.alen = static_cast<Uint32>(2 * channels_);
       Mix_PlayChannelTimed(-1, &refused_, 0, -1);
       NoteQueue::mark(node, NoteQueue::Outcome::kRefused, SDL_GetError());
       queue_.finish(node);
@@ -165,8 +178,14 @@ void SdlMixer::dispatch(uint64_t begin, uint64_t end) {
     }
     // The channel holds the note, and so its sample, until it ends.
     playing_[channel] = node;
-    if (Mix_SetPosition(channel, note.angle, note.distance) == 0) {
-      // Told when the channel hands the note back.
+    // A failure is told when the channel hands the note back.
+    if (panner_ != nullptr) {
+      if (!panner_->place(channel, note.angle, note.distance)) {
+        NoteQueue::mark(node, NoteQueue::Outcome::kPlacementFailed, SDL_GetError());
+      } else {
+        NoteQueue::started(node);
+      }
+    } else if (Mix_SetPosition(channel, note.angle, note.distance) == 0) {
       NoteQueue::mark(node, NoteQueue::Outcome::kPositionFailed, SDL_GetError());
     } else {
       NoteQueue::started(node);

@@ -1,18 +1,18 @@
 #ifndef VELUMORA_AUDIO_SDL_MIXER_H_
 #define VELUMORA_AUDIO_SDL_MIXER_H_
 
-// The Mixer on SDL 1.2 and SDL_mixer 1.2: 22050 Hz, signed 16-bit stereo,
-// 512-frame buffers, 16 channels. Notes wait in a NoteQueue; after SDL_mixer
-// has mixed each buffer (its post-mix hook, on the audio thread, under the
-// audio lock), the notes that fall in the next buffer are started there,
-// each on a free channel through a chunk record of that channel whose data
-// begins as many frames of silence before the sound as the note lies into
-// the buffer. So notes start on their exact frames, their position is set
-// before their first frame is mixed, and the frames mixed are the clock.
-// The hook keeps the audio thread's contract (audio/mixer.h): a channel
-// holds its note, and with it its sample, until the hook sees the channel
-// ended and hands the note back; refusals go back the same way, to be told
-// by whoever collects.
+// The Mixer on SDL 1.2 and SDL_mixer 1.2: signed 16-bit frames at the rate
+// and on the speakers asked for (22050 Hz stereo unless told otherwise), in
+// buffers of about 23 ms (512 frames at 22050 Hz), 16 channels. Notes wait in a NoteQueue; after
+// SDL_mixer has mixed each buffer (its post-mix hook, on the audio thread, under the audio lock),
+// the notes that fall in the next buffer are started there, each on a free channel through a chunk
+// record of that channel whose data begins as many frames of silence before the sound as the note
+// lies into the buffer. So notes start on their exact frames, their position is set before their
+// first frame is mixed, and the frames mixed are the clock. The hook keeps the audio thread's
+// contract (audio/mixer.h): a channel holds its note, and with it its sample, until the hook sees
+// the channel ended and hands the note back; refusals go back the same way, to be told by whoever
+// collects. A note is placed at its angle and distance by SDL_mixer (Mix_SetPosition) on stereo,
+// and by a SurroundPanner on quad and 5.1.
 //
 // Every mixed buffer is levelled by a MixEnvelope (volume, fades, limiter).
 // A MixHook sees every mixed buffer then, on the audio thread; the renderer
@@ -27,8 +27,12 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 #include "audio/mix_envelope.h"
+#include "audio/mix_format.h"
 #include "audio/mixer.h"
+#include "audio/surround_panner.h"
 
 class MixHook {
  public:
@@ -45,13 +49,16 @@ class SdlMixer : public Mixer {
     kSilent,   // SDL's dummy driver: for loading samples only
     kFlatOut,  // SDL's disk driver into /dev/null, as fast as it goes
   };
-  explicit SdlMixer(Device device = Device::kDefault);
+  // format: what is asked of the device; rate() and channels() say what it
+  // gave once open.
+  explicit SdlMixer(Device device = Device::kDefault, MixFormat format = MixFormat());
   // close() must have run first: it takes the post-mix hook, which points
   // at this mixer, from the audio thread.
   ~SdlMixer() override;
 
   bool open() override;
   int rate() const override { return rate_; }
+  int channels() const override { return channels_; }
   uint32_t bufferFrames() const override { return bufferFrames_; }
   bool decode(const std::string& path, std::shared_ptr<const Sample>& sample,
               std::string& error) override;
@@ -73,7 +80,7 @@ class SdlMixer : public Mixer {
   MixEnvelope& envelope() { return envelope_; }
 
  private:
-  static constexpr int kChannels = 16;
+  static constexpr int kChannels = SurroundPanner::kMixerChannels;
 
   bool openDevice();
   static void postMix(void* self, Uint8* stream, int bytes);
@@ -84,11 +91,13 @@ class SdlMixer : public Mixer {
 
   const Device device_;
   const uint32_t bufferFrames_;
-  int rate_ = 22050;
+  int rate_;
+  int channels_;
   bool opened_ = false;
   std::atomic<uint64_t> frames_{0};
   MixEnvelope envelope_;
-  MixHook* hook_ = nullptr;  // read on the audio thread under the audio lock
+  MixHook* hook_ = nullptr;                 // read on the audio thread under the audio lock
+  std::unique_ptr<SurroundPanner> panner_;  // on more than two channels
   NoteQueue queue_;
   // What each channel plays, under the audio lock.
   NoteQueue::Node* playing_[kChannels] = {};

@@ -53,7 +53,7 @@ bool writeAll(int fd, const void* data, std::size_t bytes, std::string& error) {
 }  // namespace
 
 bool WavWriter::header(int rate, int channels, uint64_t dataBytes, std::vector<uint8_t>& out,
-                       std::string& error) {
+                       std::string& error, uint32_t channelMask) {
   if (!formatValid(rate, channels)) {
     error = "unsupported format: " + std::to_string(rate) + " Hz, " + std::to_string(channels) +
             " channels";
@@ -65,27 +65,38 @@ bool WavWriter::header(int rate, int channels, uint64_t dataBytes, std::vector<u
     return false;
   }
   const bool rf64 = dataBytes >= kRf64DataBytes;
+  const bool extensible = channels > 2;
+  const std::size_t added = extensible ? kExtensibleBytes : 0;
   out.clear();
   tag(out, rf64 ? "RF64" : "RIFF");
-  put32(out, rf64 ? 0xffffffffu : static_cast<uint32_t>(36 + dataBytes));
+  put32(out, rf64 ? 0xffffffffu : static_cast<uint32_t>(36 + added + dataBytes));
   tag(out, "WAVE");
   if (rf64) {
-    // Everything after the RIFF size: this header's 72 bytes and the data.
+    // Everything after the RIFF size: the rest of this header and the data.
     tag(out, "ds64");
     put32(out, 28);
-    put64(out, kRf64HeaderBytes - 8 + dataBytes);
+    put64(out, kRf64HeaderBytes + added - 8 + dataBytes);
     put64(out, dataBytes);
     put64(out, dataBytes / blockAlign);
     put32(out, 0);  // no table of other chunk sizes
   }
   tag(out, "fmt ");
-  put32(out, 16);
-  put16(out, 1);  // PCM
+  put32(out, static_cast<uint32_t>(16 + added));
+  put16(out, extensible ? kExtensibleTag : 1);  // PCM
   put16(out, static_cast<uint32_t>(channels));
   put32(out, static_cast<uint32_t>(rate));
   put32(out, static_cast<uint32_t>(rate) * blockAlign);
   put16(out, blockAlign);
   put16(out, 16);
+  if (extensible) {
+    put16(out, 22);  // the extension's size
+    put16(out, 16);  // valid bits per sample
+    put32(out, channelMask);
+    // KSDATAFORMAT_SUBTYPE_PCM, 00000001-0000-0010-8000-00aa00389b71.
+    static const uint8_t kPcm[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                     0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71};
+    out.insert(out.end(), kPcm, kPcm + sizeof kPcm);
+  }
   tag(out, "data");
   put32(out, rf64 ? 0xffffffffu : static_cast<uint32_t>(dataBytes));
   return true;
@@ -116,8 +127,12 @@ bool WavWriter::writeFile(const std::string& path, int rate, int channels,
   return ok;
 }
 
-WavWriter::WavWriter(int rate, int channels, uint64_t frames, Sink sink)
-    : rate_(rate), channels_(channels), frames_(frames), sink_(std::move(sink)) {}
+WavWriter::WavWriter(int rate, int channels, uint64_t frames, Sink sink, uint32_t channelMask)
+    : rate_(rate),
+      channels_(channels),
+      channelMask_(channelMask),
+      frames_(frames),
+      sink_(std::move(sink)) {}
 
 bool WavWriter::begin(std::string& error) {
   if (begun_) {
@@ -129,7 +144,8 @@ bool WavWriter::begin(std::string& error) {
     return false;
   }
   std::vector<uint8_t> bytes;
-  if (!header(rate_, channels_, frames_ * static_cast<uint64_t>(channels_) * 2, bytes, error) ||
+  if (!header(rate_, channels_, frames_ * static_cast<uint64_t>(channels_) * 2, bytes, error,
+              channelMask_) ||
       !sink_(bytes.data(), bytes.size(), error)) {
     return false;
   }

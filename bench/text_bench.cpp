@@ -26,6 +26,7 @@ class NoMixer : public Mixer {
  public:
   bool open() override { return true; }
   int rate() const override { return 22050; }
+  int channels() const override { return 2; }
   uint32_t bufferFrames() const override { return 512; }
   bool decode(const std::string&, std::shared_ptr<const Sample>&, std::string&) override {
     return false;

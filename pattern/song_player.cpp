@@ -1,5 +1,6 @@
 #include "pattern/song_player.h"
 
+#include "audio/mix_format.h"
 #include "audio/sound.h"
 #include "pattern/pattern_object.h"
 #include "pattern/song.h"
@@ -12,6 +13,7 @@ SongPlayer::SongPlayer(const Song& song, uint32_t index, PlayContext& context, u
       report_(std::move(report)),
       random_(context.seed, index),
       rate_(static_cast<uint64_t>(context.mixer.rate())),
+      idleFrames_(liveBufferFrames(context.mixer.rate())),
       origin_(origin) {}
 
 uint64_t SongPlayer::nextMoment() const {
@@ -42,7 +44,7 @@ void SongPlayer::playNote(const Sound& sound) {
 
 void SongPlayer::waitForIdleStep() {
   const uint64_t moment = nextMoment();
-  extra_ += (moment / kIdleFrames + 1) * kIdleFrames - moment;
+  extra_ += (moment / idleFrames_ + 1) * idleFrames_ - moment;
   steps_ = 0;
 }
 

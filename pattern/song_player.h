@@ -14,10 +14,11 @@
 // random draws, from the song's own random source. One thread at a time.
 //
 // A repetition of an endless song that takes no time waits for the next
-// boundary of kIdleFrames frames (a live mixer buffer), and so does a walk
-// that takes kStepsWithoutTime steps without a pause, so that no song can
-// hold a thread or flood the mixer. The step is the same whatever buffer the
-// mixer plays in, so a render repeats such a song as often as live.
+// boundary of a live mixer buffer (liveBufferFrames(): 512 frames at
+// 22050 Hz), and so does a walk that takes kStepsWithoutTime steps without a
+// pause, so that no song can hold a thread or flood the mixer. The step is
+// the same whatever buffer the mixer plays in, so a render repeats such a
+// song as often as live.
 
 #include <atomic>
 #include <cstdint>
@@ -42,7 +43,6 @@ struct PlayContext {
 class SongPlayer {
  public:
   static constexpr uint32_t kStepsWithoutTime = 1 << 16;
-  static constexpr uint64_t kIdleFrames = 512;
 
   // index: the song's place in the playlist (its random stream, and the
   // order of notes that share a frame); origin: the frame of its moment 0.
@@ -90,6 +90,7 @@ class SongPlayer {
   RandomSource random_;
   std::vector<Frame> stack_;
   const uint64_t rate_;
+  const uint64_t idleFrames_;
   uint64_t origin_;
   uint64_t pausedMs_ = 0;  // the sum of the pauses so far
   uint64_t extra_ = 0;     // frames added by waiting for buffers

@@ -41,6 +41,7 @@ class FakeMixer : public Mixer {
   void collect() override { queue_.collect(); }
   bool open() override { return true; }
   int rate() const override { return 22050; }
+  int channels() const override { return 2; }
   uint32_t bufferFrames() const override { return 512; }
   uint64_t framesMixed() const override { return mixed_.load(); }
   void stopTaking() override;

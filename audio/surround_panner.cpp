@@ -1,0 +1,74 @@
+#include "audio/surround_panner.h"
+
+#include <SDL_mixer.h>
+
+#include <cmath>
+
+SurroundPanner::SurroundPanner(const SpeakerLayout& layout) : layout_(layout) {
+  for (int channel = 0; channel < kMixerChannels; ++channel) {
+    placements_[channel].panner = this;
+    placements_[channel].channel = channel;
+  }
+}
+
+bool SurroundPanner::place(int channel, int angle, int distance) {
+  if (channel < 0 || channel >= kMixerChannels) {
+    Mix_SetError("no such channel: %d", channel);
+    return false;
+  }
+  Placement& placement = placements_[channel];
+  double gains[SpeakerLayout::kMostChannels];
+  layout_.gains(angle, distance, gains);
+  // The two speakers that carry it: the loudest two, the first twice when
+  // it alone does.
+  int found = 0;
+  for (int speaker = 0; speaker < layout_.channels() && found < 2; ++speaker) {
+    if (gains[speaker] <= 0.0) continue;
+    placement.speakers[found] = speaker;
+    placement.gains[found] = static_cast<int32_t>(std::lround(gains[speaker] * 32768.0));
+    ++found;
+  }
+  if (found == 0) placement.gains[0] = 0;
+  if (found < 2) {
+    placement.speakers[1] = placement.speakers[0];
+    placement.gains[1] = placement.gains[0];
+  }
+  return Mix_RegisterEffect(channel, &SurroundPanner::effect, nullptr, &placement) != 0;
+}
+
+void SurroundPanner::effect(int, void* stream, int bytes, void* placement) {
+  const auto& place = *static_cast<const Placement*>(placement);
+  const auto frameBytes = static_cast<std::size_t>(place.panner->layout_.channels()) * 2;
+  place.panner->pan(place.channel, static_cast<int16_t*>(stream),
+                    static_cast<std::size_t>(bytes) / frameBytes);
+}
+
+namespace {
+
+// The average of left and right at the two speakers' gains, rounded, and
+// silence elsewhere, for a width known when compiled. With gains of at most
+// 32768 every product fits 32 bits and every result 16 bits.
+template <int kWidth>
+void panFrames(const int* speakers, const int32_t* gains, int16_t* frames, std::size_t count) {
+  const int first = speakers[0], second = speakers[1];
+  const int32_t firstGain = gains[0], secondGain = gains[1];
+  for (std::size_t i = 0; i < count; ++i) {
+    int16_t* frame = frames + kWidth * i;
+    const int32_t sum = int32_t{frame[0]} + frame[1];
+    const auto atFirst = static_cast<int16_t>((sum * firstGain + 32768) >> 16);
+    const auto atSecond = static_cast<int16_t>((sum * secondGain + 32768) >> 16);
+    for (int speaker = 0; speaker < kWidth; ++speaker) frame[speaker] = 0;
+    frame[first] = atFirst;
+    frame[second] = atSecond;
+  }
+}
+
+}  // namespace
+
+void SurroundPanner::pan(int channel, int16_t* frames, std::size_t count) const {
+  const Placement& placement = placements_[channel];
+  if (layout_.channels() == 6) {
+    return panFrames<6>(placement.speakers, placement.gains, frames, count);
+  }
+  panFrames<4>(placement.speakers, placement.gains, frames, count);
+}

@@ -62,6 +62,22 @@ TEST(Check, PrintsTreesExplainsAndFindsSamplesBesideThePlaylist) {
        "  a\n"
        "    note \"a.wav\" (0.50 s)\n"
        "the playlist would play\n"},
+      // The layout it will be heard on, when asked about one; the samples
+      // as long at that rate.
+      {{"--rate", "48000", "--channels", "6", "good.txt"},
+       0,
+       "",
+       "checking good.txt\nheard on: 5.1 (6 channels) at 48000 Hz\nsong \"s\" : infinite, angle "
+       "90, distance 7\n  _main\n    sequence of 3\n      reference a\n      random pause 100 to "
+       "200 ms\n      choice by weights 2:1\n        note \"a.wav\" (0.50 s)\n"},
+      {{"--channels", "4", "good.txt"},
+       0,
+       "",
+       "checking good.txt\nheard on: quad (4 channels) at 22050 Hz\nsong"},
+      {{"--rate", "44100", "good.txt"},
+       0,
+       "",
+       "checking good.txt\nheard on: stereo (2 channels) at 44100 Hz\nsong"},
   };
   for (const auto& c : cases) {
     if (&c == &cases[3]) {
@@ -72,6 +88,10 @@ TEST(Check, PrintsTreesExplainsAndFindsSamplesBesideThePlaylist) {
     EXPECT_EQ(c.args.back() == "songs/q.txt" ? c.err : run.err, c.err);
     EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+    // Without those options, the output is as it always was.
+    EXPECT_EQ(run.out.find("heard on:") != std::string::npos,
+              c.args[0] == std::string("--rate") || c.args[0] == std::string("--channels"))
+        << run.out;
   }
   // The demo, and the README's example, give no diagnostic at all.
   const auto demo = testkit::runToEnd(testkit::kCheck, {"playlist.txt"}, VELUMORA_DEMO_DIR);

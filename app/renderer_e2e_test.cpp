@@ -23,6 +23,8 @@ TEST(Render, FailsWithoutLeavingAFileAndNeverWritesOverItsInput) {
       {"ok.txt", "2\n"},
       {"ok.txt o.wav --seconds 0", "2\n"},
       {"ok.txt o.wav --seed -1", "2\n"},
+      {"ok.txt o.wav --rate 0", "2\n"},
+      {"ok.txt o.wav --channels 1", "2\n"},
       {"ok.txt ok.txt", "1\n"},
       // The WAV on standard output; the words beside it on standard error,
       // all of them, though the mixer silences standard error while SDL opens.

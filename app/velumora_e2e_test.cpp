@@ -85,6 +85,14 @@ TEST(Console, ChoosesItsPlaylistAndOptions) {
       // Fades of up to a day, as the manual page says.
       {{"--fade-in", "1h30m", "--fade-out", "24h", "none.txt"}, 255, "Velumora ver 1.0.1\n"},
       {{"--fade-in", "24h1s"}, 2, ""},
+      // Rates and speakers that SDL can open; the rest are refused as usage.
+      {{"--rate", "96000", "--channels", "4", "none.txt"}, 255, "Velumora ver 1.0.1\n"},
+      {{"--rate", "8000", "--channels", "2", "none.txt"}, 255, "Velumora ver 1.0.1\n"},
+      {{"--rate", "7999"}, 2, ""},
+      {{"--rate", "192001"}, 2, ""},
+      {{"--rate", "48k"}, 2, ""},
+      {{"--channels", "5"}, 2, ""},
+      {{"--channels", "8"}, 2, ""},
   };
   for (const auto& c : cases) {
     const auto run = testkit::runToEnd(kVelumora, c.args, dir.path());
@@ -93,6 +101,14 @@ TEST(Console, ChoosesItsPlaylistAndOptions) {
     if (c.status == 2) {
       EXPECT_EQ(run.out, "");
       EXPECT_NE(run.err.find("usage: velumora"), std::string::npos) << run.err;
+    }
+    if (c.args[0] == std::string("--rate") && c.status == 2) {
+      EXPECT_EQ(run.err.substr(0, run.err.find('\n')),
+                "velumora: --rate needs a rate in Hz from 8000 to 192000, such as 44100 or 48000");
+    }
+    if (c.args[0] == std::string("--channels") && c.status == 2) {
+      EXPECT_EQ(run.err.substr(0, run.err.find('\n')),
+                "velumora: --channels needs 2 (stereo), 4 (quad) or 6 (5.1)");
     }
   }
 }

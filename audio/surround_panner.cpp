@@ -25,7 +25,7 @@ bool SurroundPanner::place(int channel, int angle, int distance) {
   for (int speaker = 0; speaker < layout_.channels() && found < 2; ++speaker) {
     if (gains[speaker] <= 0.0) continue;
     placement.speakers[found] = speaker;
-    placement.gains[found] = static_cast<int32_t>(std::lround(gains[speaker] * 32768.0));
+    placement.gains[found] = std::llround(std::ldexp(gains[speaker], kGainBits));
     ++found;
   }
   if (found == 0) placement.gains[0] = 0;
@@ -46,17 +46,19 @@ void SurroundPanner::effect(int, void* stream, int bytes, void* placement) {
 namespace {
 
 // The average of left and right at the two speakers' gains, rounded, and
-// silence elsewhere, for a width known when compiled. With gains of at most
-// 32768 every product fits 32 bits and every result 16 bits.
+// silence elsewhere, for a width known when compiled. Gains are at most
+// 1 << bits, so every result stays within 16 bits.
 template <int kWidth>
-void panFrames(const int* speakers, const int32_t* gains, int16_t* frames, std::size_t count) {
+void panFrames(const int* speakers, const int64_t* gains, int bits, int16_t* frames,
+               std::size_t count) {
   const int first = speakers[0], second = speakers[1];
-  const int32_t firstGain = gains[0], secondGain = gains[1];
+  const int64_t firstGain = gains[0], secondGain = gains[1];
+  const int64_t half = int64_t{1} << bits;  // a half of the sum's unit
   for (std::size_t i = 0; i < count; ++i) {
     int16_t* frame = frames + kWidth * i;
-    const int32_t sum = int32_t{frame[0]} + frame[1];
-    const auto atFirst = static_cast<int16_t>((sum * firstGain + 32768) >> 16);
-    const auto atSecond = static_cast<int16_t>((sum * secondGain + 32768) >> 16);
+    const int64_t sum = int64_t{frame[0]} + frame[1];
+    const auto atFirst = static_cast<int16_t>((sum * firstGain + half) >> (bits + 1));
+    const auto atSecond = static_cast<int16_t>((sum * secondGain + half) >> (bits + 1));
     for (int speaker = 0; speaker < kWidth; ++speaker) frame[speaker] = 0;
     frame[first] = atFirst;
     frame[second] = atSecond;
@@ -68,7 +70,7 @@ void panFrames(const int* speakers, const int32_t* gains, int16_t* frames, std::
 void SurroundPanner::pan(int channel, int16_t* frames, std::size_t count) const {
   const Placement& placement = placements_[channel];
   if (layout_.channels() == 6) {
-    return panFrames<6>(placement.speakers, placement.gains, frames, count);
+    return panFrames<6>(placement.speakers, placement.gains, kGainBits, frames, count);
   }
-  panFrames<4>(placement.speakers, placement.gains, frames, count);
+  panFrames<4>(placement.speakers, placement.gains, kGainBits, frames, count);
 }

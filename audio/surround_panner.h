@@ -43,12 +43,14 @@ class SurroundPanner {
 
  private:
   // Where a channel's sound goes: two speakers (the same one twice for a
-  // sound at a speaker's own angle) with their gains, 32768 for full level.
+  // sound at a speaker's own angle) with their gains, 1 << kGainBits for
+  // full level.
+  static constexpr int kGainBits = 30;
   struct Placement {
     const SurroundPanner* panner = nullptr;
     int channel = 0;
     int speakers[2] = {0, 0};
-    int32_t gains[2] = {0, 0};
+    int64_t gains[2] = {0, 0};
   };
 
   static void effect(int channel, void* stream, int bytes, void* placement);

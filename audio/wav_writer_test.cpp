@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -46,15 +47,17 @@ TEST(WavWriter, WritesFilesThatLibsndfileReads) {
   // RIFF holds up to 4 GiB, RF64 the rest; the large files are sparse,
   // only their headers stored.
   if (std::system("command -v sndfile-info >/dev/null") != 0) GTEST_SKIP() << "no sndfile-info";
-  for (const auto& [rate, channels, frames, magic] :
-       {std::tuple{8000, 2, 3ull, "RIFF"},
-        {22050, 1, (WavWriter::kRf64DataBytes - 1) / 2, "RIFF"},
-        {22050, 1, (WavWriter::kRf64DataBytes + 1) / 2, "RF64"},
-        {48000, 6, 500000000ull, "RF64"},
-        {22050, 2, 22050ull * 48696, "RF64"}}) {
+  // More than two channels are WAVE_FORMAT_EXTENSIBLE, with their speakers.
+  for (const auto& [rate, channels, frames, magic, mask] :
+       {std::tuple{8000, 2, 3ull, "RIFF", 0u},
+        {22050, 1, (WavWriter::kRf64DataBytes - 1) / 2, "RIFF", 0u},
+        {22050, 1, (WavWriter::kRf64DataBytes + 1) / 2, "RF64", 0u},
+        {44100, 4, 3ull, "RIFF", 0x33u},
+        {48000, 6, 500000000ull, "RF64", 0x3Fu},
+        {22050, 2, 22050ull * 48696, "RF64", 0u}}) {
     const std::string path = dir.file(std::to_string(frames) + ".wav");
     std::vector<uint8_t> h;
-    ASSERT_TRUE(WavWriter::header(rate, channels, frames * 2 * channels, h, error)) << error;
+    ASSERT_TRUE(WavWriter::header(rate, channels, frames * 2 * channels, h, error, mask)) << error;
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(h.data()), static_cast<std::streamsize>(h.size()));
     ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(h.size() + frames * 2 * channels)), 0);
@@ -75,6 +78,9 @@ TEST(WavWriter, WritesFilesThatLibsndfileReads) {
       EXPECT_NE(info.find("\n" + line + "\n"), std::string::npos) << line << "\n" << info;
     }
     EXPECT_EQ(info.find("should be"), std::string::npos) << info;
+    char maskLine[40];
+    std::snprintf(maskLine, sizeof maskLine, "Channel Mask  : 0x%X (", mask);
+    EXPECT_EQ(info.find(maskLine) != std::string::npos, channels > 2) << info;
   }
 }
 

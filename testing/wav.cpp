@@ -38,6 +38,22 @@ bool readStereoCapture(const std::string& path, StereoCapture& capture, std::siz
   return true;
 }
 
+bool readCapture(const std::string& path, int channels, Capture& capture, std::size_t headerBytes) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file || channels <= 0) return false;
+  const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+  const auto width = static_cast<std::size_t>(channels);
+  capture.channels.assign(width, {});
+  for (std::size_t at = headerBytes; at + 2 * width <= bytes.size(); at += 2 * width) {
+    for (std::size_t channel = 0; channel < width; ++channel) {
+      const std::size_t i = at + 2 * channel;
+      capture.channels[channel].push_back(
+          static_cast<int16_t>(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
+    }
+  }
+  return true;
+}
+
 double rms(const std::vector<int16_t>& samples, std::size_t begin, std::size_t count) {
   const std::size_t end = std::min(samples.size(), begin + count);
   double sum = 0.0;

@@ -3,7 +3,8 @@
 
 // Test audio: sine-tone WAV files, the fields of hand-made sample headers,
 // and reading and measuring what SDL's disk audio driver wrote (raw signed
-// 16-bit little-endian interleaved stereo).
+// 16-bit little-endian interleaved frames, stereo unless the mixer was
+// opened with more channels).
 
 #include <cstddef>
 #include <cstdint>
@@ -69,6 +70,17 @@ struct StereoCapture {
 // WAV files), dropping a trailing partial frame; false when unreadable.
 bool readStereoCapture(const std::string& path, StereoCapture& capture,
                        std::size_t headerBytes = 0);
+
+// A capture of any number of channels, each as its own sequence.
+struct Capture {
+  std::vector<std::vector<int16_t>> channels;
+  std::size_t frames() const { return channels.empty() ? 0 : channels[0].size(); }
+};
+
+// Reads a raw S16LE file of `channels` interleaved channels after
+// headerBytes, dropping a trailing partial frame; false when unreadable.
+bool readCapture(const std::string& path, int channels, Capture& capture,
+                 std::size_t headerBytes = 0);
 
 // Root mean square of samples [begin, begin + count), clipped to the data;
 // 0 for an empty range.

@@ -279,7 +279,7 @@ int endInterrupted(Session& session, RenderOutput& file, const std::string& outp
 
 }  // namespace
 
-int runRender(int argc, char** argv) {
+int runRender(int argc, char** argv, bool levelled) {
   ensureStandardDescriptors();
   CommandLine line(kUsage);
   uint64_t seconds = 60;
@@ -316,6 +316,7 @@ int runRender(int argc, char** argv) {
   auto owned = std::make_unique<SdlMixer>(SdlMixer::Device::kFlatOut, format);
   SdlMixer& mixer = *owned;
   mixer.envelope().setVolume(volume);
+  if (!levelled) mixer.leaveUnlevelled();
   Session session(std::move(owned), nullptr, seed);
   RenderOutput file;
   printText("initializing...");

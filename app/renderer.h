@@ -8,7 +8,9 @@
 // mixed; notes start through the same mixer code as live.
 
 // The whole renderer; returns the exit status: 0 written, 1 playlist or
-// output failure, 2 usage, 130 interrupted.
-int runRender(int argc, char** argv);
+// output failure, 2 usage, 130 interrupted. levelled false leaves out the
+// mix's envelope (volume, fades, limiter): the benchmarks' floor, SDL_mixer's
+// mixing alone.
+int runRender(int argc, char** argv, bool levelled = true);
 
 #endif  // VELUMORA_APP_RENDERER_H_

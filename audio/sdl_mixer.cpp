@@ -116,20 +116,19 @@ void SdlMixer::postMix(void* self, Uint8* stream, int bytes) {
 }
 
 void SdlMixer::mixed(Uint8* stream, int bytes) {
-  SdlMixer* mixer = this;
   const uint64_t frames = static_cast<uint64_t>(bytes / (2 * channels_));
-  const uint64_t first = mixer->frames_.load(std::memory_order_relaxed);
+  const uint64_t first = frames_.load(std::memory_order_relaxed);
   const uint64_t mixed = first + frames;
-  mixer->envelope_.apply(reinterpret_cast<int16_t*>(stream), frames, channels_, first);
-  mixer->frames_.store(mixed, std::memory_order_release);
-  if (mixer->hook_ != nullptr) {
-    mixer->hook_->mixed(stream, bytes, mixed);
-  } else if (mixer->device_ == Device::kFlatOut) {
+  if (levelled_) envelope_.apply(reinterpret_cast<int16_t*>(stream), frames, channels_, first);
+  frames_.store(mixed, std::memory_order_release);
+  if (hook_ != nullptr) {
+    hook_->mixed(stream, bytes, mixed);
+  } else if (device_ == Device::kFlatOut) {
     // Nothing is rendering: do not spin.
     SDL_Delay(5);
   }
   // The next buffer is assumed as long as this one.
-  mixer->dispatch(mixed, mixed + frames);
+  dispatch(mixed, mixed + frames);
 }
 
 void SdlMixer::releaseChannels(bool all) {

@@ -78,6 +78,10 @@ class SdlMixer : public Mixer {
   void setHook(MixHook* hook);
   // The level of the whole mix, applied before a hook sees a buffer.
   MixEnvelope& envelope() { return envelope_; }
+  // Leaves every buffer as SDL_mixer mixed it, at a quarter of its level
+  // (the headroom): what the envelope costs is measured against this.
+  // Called before open().
+  void leaveUnlevelled() { levelled_ = false; }
 
  private:
   static constexpr int kChannels = SurroundPanner::kMixerChannels;
@@ -96,6 +100,7 @@ class SdlMixer : public Mixer {
   bool opened_ = false;
   std::atomic<uint64_t> frames_{0};
   MixEnvelope envelope_;
+  bool levelled_ = true;
   MixHook* hook_ = nullptr;                 // read on the audio thread under the audio lock
   std::unique_ptr<SurroundPanner> panner_;  // on more than two channels
   NoteQueue queue_;

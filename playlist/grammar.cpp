@@ -82,6 +82,27 @@ std::string_view unclosedQuote(std::string_view text) {
   return text.substr(quotes.back(), 1);
 }
 
+// Outside double quotes, the first "(" that is never closed or the first
+// ")" that closes nothing, or empty when they balance. A song's "(" is
+// where the reading of an unbalanced text first goes astray: the player
+// reads the rest of the playlist as one entry of it.
+std::string_view unbalancedParenthesis(std::string_view text) {
+  std::vector<std::size_t> open;
+  bool inQuotes = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') {
+      inQuotes = !inQuotes;
+    } else if (!inQuotes && c == '(') {
+      open.push_back(i);
+    } else if (!inQuotes && c == ')') {
+      if (open.empty()) return text.substr(i, 1);
+      open.pop_back();
+    }
+  }
+  return open.empty() ? std::string_view() : text.substr(open.front(), 1);
+}
+
 // The name that follows a song's parenthesised body with no ";" between
 // them, as in a=(...)b=(...), or empty.
 std::string_view runOnName(std::string_view body) {
@@ -172,15 +193,26 @@ bool buildSongs(const std::shared_ptr<const BalancedText>& text, SampleCache& sa
         {"Unable to devide \"" + text->text() +
          "\" by \"=\" then by \";\"\nString must be this form n1:n2:...=x1:x2:..."});
   }
-  // After a quote that is never closed nothing reads as it was meant: that
-  // one problem is told, and the rest is read, and said, as the player
-  // reads it.
+  // After a quote or a parenthesis that is never closed nothing reads as it
+  // was meant: that one problem is told, and the rest is read, and said, as
+  // the player reads it.
   ProblemReporter playerOnly;
   ProblemReporter* told = &reporter;
   const std::string_view unclosed = unclosedQuote(text->text());
   if (!unclosed.empty()) {
     reporter.report({kError, unclosed, "this quote is never closed",
                      "a file name stands between two double quotes"});
+    told = &playerOnly;
+  }
+  const std::string_view unbalanced = unclosed.empty() ? unbalancedParenthesis(text->text()) : "";
+  if (!unbalanced.empty()) {
+    if (unbalanced == "(") {
+      reporter.report({kError, unbalanced, "this parenthesis is never closed",
+                       "a \")\" is missing; the rest of the playlist is read as inside it"});
+    } else {
+      reporter.report({kError, unbalanced, "this parenthesis closes nothing",
+                       "a \"(\" is missing, or a \")\" up to here is one too many"});
+    }
     told = &playerOnly;
   }
   bool built = true;

@@ -70,7 +70,7 @@ TEST(Check, PrintsTreesExplainsAndFindsSamplesBesideThePlaylist) {
        0,
        "",
        "checking good.txt\nheard on: 5.1 (6 channels) at 48000 Hz\nsong \"s\" : infinite, angle "
-       "90, distance 7\n  _main\n    sequence of 3\n      reference a\n      random pause 100 to "
+       "90, distance 7\n  _main\n    sequence of 4\n      reference a\n      random pause 100 to "
        "200 ms\n      choice by weights 2:1\n        note \"a.wav\" (0.50 s)\n"},
       {{"--channels", "4", "good.txt"},
        0,

@@ -305,6 +305,15 @@ bool RenderOutput::write(const void* data, std::size_t bytes, std::string& error
     }
     at += n;
     bytes -= static_cast<std::size_t>(n);
+    written_ += static_cast<uint64_t>(n);
+  }
+  // A file is synced before it is renamed into place. Its pages go to the
+  // disk as they are written, beside the mixing, so that the sync at the
+  // end has little left to wait for; best effort, since that sync tells.
+  if (!temporary_.empty() && written_ - startedWriting_ >= kWritebackBytes) {
+    sync_file_range(fd_, static_cast<off_t>(startedWriting_),
+                    static_cast<off_t>(written_ - startedWriting_), SYNC_FILE_RANGE_WRITE);
+    startedWriting_ = written_;
   }
   return true;
 }

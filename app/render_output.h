@@ -12,12 +12,15 @@
 // samples), whatever name leads to it. Stale temporaries of the same target
 // left by killed renders are removed at open; the one a live render holds
 // (flock) is not. Write errors are reported, never dropped; a regular file
-// is synced before the rename. Each object is used by one thread at a time;
-// objects on other threads or in other processes may share a target.
+// is synced before the rename, its pages sent to the disk as they are
+// written so that little is left to wait for then. Each object is used by
+// one thread at a time; objects on other threads or in other processes may
+// share a target.
 
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -65,7 +68,12 @@ class RenderOutput {
   const std::string& temporaryPath() const { return temporary_; }
 
  private:
+  // Bytes of a file written between two requests to write them to disk.
+  static constexpr uint64_t kWritebackBytes = uint64_t{8} << 20;
+
   int fd_ = -1;
+  uint64_t written_ = 0;
+  uint64_t startedWriting_ = 0;  // what has been asked to go to disk
   bool ownsFd_ = false;
   bool waits_ = false;       // writes may block: a FIFO, a pipe, a device
   std::string destination_;  // what the target resolves to

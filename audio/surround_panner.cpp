@@ -19,8 +19,9 @@ bool SurroundPanner::place(int channel, int angle, int distance) {
   Placement& placement = placements_[channel];
   double gains[SpeakerLayout::kMostChannels];
   layout_.gains(angle, distance, gains);
-  // The two speakers that carry it: the loudest two, the first twice when
-  // it alone does.
+  // The speakers that carry it, at most two: the one twice when it alone
+  // does, and no matter which (at no gain) when it is too far to be heard.
+  placement.speakers[0] = 0;
   int found = 0;
   for (int speaker = 0; speaker < layout_.channels() && found < 2; ++speaker) {
     if (gains[speaker] <= 0.0) continue;

@@ -38,12 +38,13 @@ std::string indentFor(int depth) {
 // In order with the messages, which the console writes on a thread of its own.
 void writeDiagnostic(const std::string& text) { printOnStandardError(text); }
 
-std::string seconds(const Sound& sound, int rate) {
+// What the sample file is, and how long it plays.
+std::string formatAndSeconds(const Sound& sound, int rate) {
   if (sound.sample == nullptr || rate <= 0) return "?";
   char text[32];
   std::snprintf(text, sizeof text, "%.2f",
                 static_cast<double>(sound.sample->frames()) / static_cast<double>(rate));
-  return text;
+  return (sound.sample->format().empty() ? "" : sound.sample->format() + ", ") + text;
 }
 
 // One line per node, below the proxy that stands for it; a reference is
@@ -61,8 +62,8 @@ void describe(const PatternObject* node, int depth, int rate, std::string& out) 
     return;
   }
   if (const auto* note = dynamic_cast<const Note*>(node)) {
-    out +=
-        indent + "note \"" + note->sound.fileName + "\" (" + seconds(note->sound, rate) + " s)\n";
+    out += indent + "note \"" + note->sound.fileName + "\" (" +
+           formatAndSeconds(note->sound, rate) + " s)\n";
   } else if (const auto* randomWait = dynamic_cast<const RandomWait*>(node)) {
     out += indent + "random pause " + std::to_string(randomWait->minimum) + " to " +
            std::to_string(randomWait->maximum) + " ms\n";

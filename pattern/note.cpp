@@ -5,6 +5,7 @@
 #include <string>
 
 #include "audio/sample_cache.h"
+#include "audio/sample_decoder.h"
 #include "base/console.h"
 #include "base/problem_sink.h"
 #include "pattern/song_player.h"
@@ -19,18 +20,25 @@ bool Note::growTree(GrowContext& context) {
     return true;
   }
   if (context.sink != nullptr && !reportSlip(*context.sink)) {
-    std::string paths;
-    bool exists = false;
+    std::string paths, found;
     for (const std::string& path : tried) {
       paths += (paths.empty() ? "\"" : ", \"") + path + "\"";
-      exists = exists || access(path.c_str(), F_OK) == 0;
+      if (found.empty() && access(path.c_str(), F_OK) == 0) found = path;
     }
     // Where no file is, the decoder's words (SDL's "NULL src") say nothing
-    // of use.
-    context.sink->error(text.text,
-                        exists || tried.empty() ? "cannot load sample \"" + name + "\": " + error
-                                                : "no sample file \"" + name + "\" was found",
-                        "tried " + (paths.empty() ? std::string("nothing") : paths));
+    // of use; where a file is that no decoder reads, what it is does.
+    const SampleFileAdvice advice =
+        found.empty() ? SampleFileAdvice() : unreadableSampleAdvice(found);
+    if (!advice.what.empty()) {
+      context.sink->error(text.text, "cannot load sample \"" + name + "\": " + advice.what,
+                          advice.fix);
+    } else {
+      context.sink->error(text.text,
+                          !found.empty() || tried.empty()
+                              ? "cannot load sample \"" + name + "\": " + error
+                              : "no sample file \"" + name + "\" was found",
+                          "tried " + (paths.empty() ? std::string("nothing") : paths));
+    }
   }
   Sound::reportLoadFailure(name, error);
   printLine("Error : Note::sound.load() returns false");

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -18,14 +19,17 @@ std::string contentsOf(int fd) {
   return text;
 }
 
-bool FakeMixer::decode(const std::string& path, std::shared_ptr<const Sample>& sample,
-                       std::string& error) {
+bool FakeMixer::decode(const std::string& path, const std::function<bool()>&,
+                       std::shared_ptr<const Sample>& sample, std::string& error) {
   if (access(path.c_str(), R_OK) != 0) {
     error = "Mix_LoadWAV_RW with NULL src";
     return false;
   }
   ++decoded;
-  sample = std::make_shared<const Sample>(std::vector<int16_t>(2 * frames, 1000), bufferFrames());
+  std::vector<int16_t> data(2 * (bufferFrames() + frames), 1000);
+  std::fill_n(data.begin(), 2 * bufferFrames(), 0);
+  sample = std::make_shared<const Sample>(std::move(data), bufferFrames(),
+                                          "22.05 kHz 16-bit stereo WAV");
   return true;
 }
 

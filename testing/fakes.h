@@ -35,8 +35,8 @@ class FakeMixer : public Mixer {
 
   // Any existing file decodes to a sample of `frames` frames (a tenth of a
   // second unless set); a missing one gives SDL_mixer's words.
-  bool decode(const std::string& path, std::shared_ptr<const Sample>& sample,
-              std::string& error) override;
+  bool decode(const std::string& path, const std::function<bool()>& interrupted,
+              std::shared_ptr<const Sample>& sample, std::string& error) override;
   void start(NoteStart note) override { queue_.push(std::move(note)); }
   void collect() override { queue_.collect(); }
   bool open() override { return true; }
@@ -54,7 +54,7 @@ class FakeMixer : public Mixer {
   void mixTo(uint64_t frame);
   // The notes started or refused so far.
   std::vector<Note> notes() const;
-  int decoded = 0;
+  std::atomic<int> decoded{0};
   std::size_t frames = 2205;
 
  private:

@@ -20,6 +20,7 @@
 #include "base/mutex.h"
 
 const char* const kDecodeInterrupted = "start-up interrupted";
+const char* const kUnrecognizedSample = "Unrecognized sound file type";
 
 namespace {
 
@@ -37,10 +38,8 @@ std::string tooLarge(uint64_t bytes) {
   return "decoded sample would be larger than " + bytesLimit(bytes);
 }
 
-// SDL_mixer's words for a file that SDL_RWFromFile could not open, and for
-// one whose first bytes it did not know.
+// SDL_mixer's words for a file that SDL_RWFromFile could not open.
 constexpr const char* kNoFile = "Mix_LoadWAV_RW with NULL src";
-constexpr const char* kUnrecognized = "Unrecognized sound file type";
 
 class FileDescriptor {
  public:
@@ -64,7 +63,7 @@ bool openRegularFile(const std::string& path, int& fd, uint64_t& size, std::stri
   if (fd < 0) return fail(error, kNoFile);
   struct stat info {};
   if (fstat(fd, &info) != 0) return fail(error, kNoFile);
-  if (S_ISDIR(info.st_mode)) return fail(error, kUnrecognized);
+  if (S_ISDIR(info.st_mode)) return fail(error, kUnrecognizedSample);
   if (S_ISFIFO(info.st_mode)) return fail(error, "not a regular file but a FIFO");
   if (S_ISCHR(info.st_mode)) return fail(error, "not a regular file but a character device");
   if (S_ISBLK(info.st_mode)) return fail(error, "not a regular file but a block device");
@@ -76,7 +75,7 @@ bool openRegularFile(const std::string& path, int& fd, uint64_t& size, std::stri
 }
 
 // The first four bytes by which SDL_mixer 1.2.12 told its formats: a file
-// without them it refused as kUnrecognized, whatever it was.
+// without them it refused as kUnrecognizedSample, whatever it was.
 bool sdlMixerKnew(const std::string& magic) {
   for (const char* known : {"RIFF", "WAVE", "FORM", "Crea", "OggS", "fLaC"})
     if (magic == known) return true;
@@ -342,16 +341,15 @@ std::vector<Gains> downmixGains(SNDFILE* file, const SF_INFO& info) {
 // where converting to integers would wrap them.
 
 inline float limited(float value) {
-  if (value > 1.0f) return 1.0f;
-  if (value < -1.0f) return -1.0f;
+  // In this order a value that is not a number passes both, to become 0.
+  value = std::min(std::max(value, -1.0f), 1.0f);
   return value == value ? value : 0.0f;
 }
 
+// Rounded half away from zero, which keeps every 16-bit value exact.
 inline int16_t toSample(float value) {
-  const float scaled = value * 32768.0f;
-  if (scaled >= 32767.0f) return 32767;
-  if (scaled > -32768.0f) return static_cast<int16_t>(std::lrint(scaled));
-  return scaled == scaled ? -32768 : 0;
+  const float scaled = std::min(32767.0f, std::max(-32768.0f, value * 32768.0f));
+  return static_cast<int16_t>(scaled + std::copysign(0.5f, scaled));
 }
 
 // Libsoxr resamples: a library made for exactly this job, in Debian, here
@@ -522,7 +520,7 @@ bool decode(const std::string& path, int mixerRate, DecodedSample& out,
   if (decoded) return true;
   // Whatever SDL_mixer did not know it refused in these words: a playlist
   // that failed on such a file fails with the same lines.
-  return fail(error, reason == kDecodeInterrupted || sdlMixerKnew(magic) ? reason : kUnrecognized);
+  return fail(error, reason == kDecodeInterrupted || sdlMixerKnew(magic) ? reason : kUnrecognizedSample);
 }
 
 // ---------------------------------------------------------------------------

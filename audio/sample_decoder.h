@@ -53,6 +53,8 @@ struct DecodeOptions {
 
 // The reason given when DecodeOptions::interrupted said so.
 extern const char* const kDecodeInterrupted;
+// The reason given for a file that no decoder reads (SDL_mixer's words).
+extern const char* const kUnrecognizedSample;
 
 // False with `error` set to the text that follows
 // `" : Unable to Open Audio File : \"name\" : "`. A missing file, and a file
@@ -62,7 +64,8 @@ extern const char* const kDecodeInterrupted;
 bool decodeSample(const std::string& path, int mixerRate, DecodedSample& out, std::string& error,
                   const DecodeOptions& options = DecodeOptions());
 
-// For a file that decodeSample() refused: what it seems to be (an MPEG-4 or
+// For a file that decodeSample() refused as kUnrecognizedSample: what it
+// seems to be (an MPEG-4 or
 // AAC file, MIDI, text, an empty file) and how to make a sample of it, such
 // as "ffmpeg -i 'rain.m4a' 'rain.flac'". Both empty when it cannot tell.
 struct SampleFileAdvice {

@@ -27,8 +27,9 @@ bool Note::growTree(GrowContext& context) {
     }
     // Where no file is, the decoder's words (SDL's "NULL src") say nothing
     // of use; where a file is that no decoder reads, what it is does.
-    const SampleFileAdvice advice =
-        found.empty() ? SampleFileAdvice() : unreadableSampleAdvice(found);
+    const SampleFileAdvice advice = found.empty() || error != kUnrecognizedSample
+                                        ? SampleFileAdvice()
+                                        : unreadableSampleAdvice(found);
     if (!advice.what.empty()) {
       context.sink->error(text.text, "cannot load sample \"" + name + "\": " + advice.what,
                           advice.fix);

@@ -520,7 +520,8 @@ bool decode(const std::string& path, int mixerRate, DecodedSample& out,
   if (decoded) return true;
   // Whatever SDL_mixer did not know it refused in these words: a playlist
   // that failed on such a file fails with the same lines.
-  return fail(error, reason == kDecodeInterrupted || sdlMixerKnew(magic) ? reason : kUnrecognizedSample);
+  return fail(error,
+              reason == kDecodeInterrupted || sdlMixerKnew(magic) ? reason : kUnrecognizedSample);
 }
 
 // ---------------------------------------------------------------------------

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <typeinfo>
 
 #include "app/command_line.h"
 #include "app/playlist_checker.h"
@@ -12,6 +11,7 @@
 #include "base/signals.h"
 #include "pattern/multi_pattern.h"
 #include "pattern/note.h"
+#include "pattern/pattern_visitor.h"
 #include "pattern/random_pattern.h"
 #include "pattern/random_wait.h"
 #include "pattern/song.h"
@@ -47,39 +47,49 @@ std::string formatAndSeconds(const Sound& sound, int rate) {
   return (sound.sample->format().empty() ? "" : sound.sample->format() + ", ") + text;
 }
 
-// One line per node, below the proxy that stands for it; a reference is
+// One line per node, a child indented below its parent; a reference is
 // shown by its name and not followed, so the tree is finite.
-void describe(const PatternObject* node, int depth, int rate, std::string& out) {
-  const std::string indent = indentFor(depth);
-  if (typeid(*node) == typeid(PatternObject)) {
-    if (node->body == nullptr) {
-      out += indent + "(not grown) \"" + std::string(node->text.text) + "\"\n";
-    } else if (!node->ownsBody) {
-      out += indent + "reference " + std::string(node->text.text) + "\n";
-    } else {
-      describe(node->body, depth, rate, out);
-    }
-    return;
+struct TreeLines : PatternVisitor {
+  int depth;
+  int rate;
+  std::string& out;
+
+  TreeLines(int depth, int rate, std::string& out) : depth(depth), rate(rate), out(out) {}
+
+  void line(const std::string& text) { out += indentFor(depth) + text + "\n"; }
+
+  void ungrown(PatternObject& proxy) override {
+    line("(not grown) \"" + std::string(proxy.text.text) + "\"");
   }
-  if (const auto* note = dynamic_cast<const Note*>(node)) {
-    out += indent + "note \"" + note->sound.fileName + "\" (" +
-           formatAndSeconds(note->sound, rate) + " s)\n";
-  } else if (const auto* randomWait = dynamic_cast<const RandomWait*>(node)) {
-    out += indent + "random pause " + std::to_string(randomWait->minimum) + " to " +
-           std::to_string(randomWait->maximum) + " ms\n";
-  } else if (const auto* wait = dynamic_cast<const Wait*>(node)) {
-    out += indent + "pause " + std::to_string(wait->duration) + " ms\n";
-  } else if (const auto* choice = dynamic_cast<const RandomPattern*>(node)) {
+  void reference(PatternObject& proxy) override {
+    line("reference " + std::string(proxy.text.text));
+  }
+  void note(Note& note) override {
+    line("note \"" + note.sound.fileName + "\" (" + formatAndSeconds(note.sound, rate) + " s)");
+  }
+  void randomWait(RandomWait& wait) override {
+    line("random pause " + std::to_string(wait.minimum) + " to " + std::to_string(wait.maximum) +
+         " ms");
+  }
+  void wait(Wait& wait) override { line("pause " + std::to_string(wait.duration) + " ms"); }
+  void choice(RandomPattern& choice) override {
     std::string weights;
-    for (std::size_t i = 0; i < choice->weights.size(); ++i) {
-      weights += (i == 0 ? "" : ":") + std::to_string(choice->weights[i]);
+    for (std::size_t i = 0; i < choice.weights.size(); ++i) {
+      weights += (i == 0 ? "" : ":") + std::to_string(choice.weights[i]);
     }
-    out += indent + "choice by weights " + weights + "\n";
-    for (const PatternObject* child : choice->children) describe(child, depth + 1, rate, out);
-  } else if (const auto* sequence = dynamic_cast<const MultiPattern*>(node)) {
-    out += indent + "sequence of " + std::to_string(sequence->children.size()) + "\n";
-    for (const PatternObject* child : sequence->children) describe(child, depth + 1, rate, out);
+    line("choice by weights " + weights);
+    ++depth;
   }
+  void sequence(MultiPattern& sequence) override {
+    line("sequence of " + std::to_string(sequence.children.size()));
+    ++depth;
+  }
+  void leave(PatternObject&) override { --depth; }
+};
+
+void describe(PatternObject* root, int rate, std::string& out) {
+  TreeLines lines(2, rate, out);
+  walkPatterns(root, lines, References::kNamed);
 }
 
 }  // namespace
@@ -91,10 +101,10 @@ std::string describeSong(const Song& song, int rate) {
                     std::to_string(song.angle) + ", distance " + std::to_string(song.distance) +
                     "\n";
   out += "  _main\n";
-  if (song.pattern != nullptr) describe(song.pattern, 2, rate, out);
+  describe(song.pattern, rate, out);
   for (const auto& entry : song.namedPatterns) {
     out += "  " + std::string(entry->name) + "\n";
-    describe(entry->pattern, 2, rate, out);
+    describe(entry->pattern, rate, out);
   }
   return out;
 }

@@ -20,8 +20,9 @@ TEST(Check, PrintsTreesExplainsAndFindsSamplesBesideThePlaylist) {
   ASSERT_TRUE(dir.write(
       "songs/p.txt", "\xEF\xBB\xBF// rain\r\ns = (_main = (\"a.wav\", 100);\r\n\t_parm = 1);\r\n"));
   ASSERT_TRUE(dir.write("songs/q.txt", "s=(_main=\"b.wav\");"));
-  ASSERT_TRUE(dir.write(
-      "good.txt", "s=(_main=(a,100to200,(\"a.wav\":a=2:1));a=\"a.wav\";_param=_infinite,90,7);"));
+  ASSERT_TRUE(
+      dir.write("good.txt",
+                "s=(_main=(a,100to200,(\"a.wav\":a=2:1),50);a=\"a.wav\";_param=_infinite,90,7);"));
   const std::string warning =
       "songs/p.txt:3:2: warning: key \"_parm\" names a pattern\n  _parm = 1);\n  ^\n"
       "songs/p.txt:3:2: note: did you mean \"_param\"?\n";
@@ -57,12 +58,13 @@ TEST(Check, PrintsTreesExplainsAndFindsSamplesBesideThePlaylist) {
        "checking good.txt\n"
        "song \"s\" : infinite, angle 90, distance 7\n"
        "  _main\n"
-       "    sequence of 3\n"
+       "    sequence of 4\n"
        "      reference a\n"
        "      random pause 100 to 200 ms\n"
        "      choice by weights 2:1\n"
        "        note \"a.wav\" (22.05 kHz 16-bit mono WAV, 0.50 s)\n"
        "        reference a\n"
+       "      pause 50 ms\n"
        "  a\n"
        "    note \"a.wav\" (22.05 kHz 16-bit mono WAV, 0.50 s)\n"
        "the playlist would play\n"},

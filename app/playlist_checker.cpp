@@ -15,34 +15,20 @@ namespace {
 // Source lines longer than this are shown as a window around the column.
 constexpr std::size_t kShownBytes = 160;
 
-// Why path cannot be read as a playlist, as far as the file system tells.
-std::string unreadable(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::string(": ") + std::strerror(errno);
-  struct stat info;
-  const bool directory = fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
-  close(fd);
-  return directory ? ": it is a directory" : "";
-}
-
 }  // namespace
 
 bool PlaylistChecker::check(Session& session, const std::string& path) {
   const bool plays = session.initialize(path, &map_, this);
-  // Nothing was read: the diagnostics, which standard output does not
-  // carry, must still say so.
+  // Stopped with nothing told (a signal, or memory ran out): the
+  // diagnostics, which standard output does not carry, must still say so.
   if (!plays && errors_ == 0) {
-    ++errors_;
-    emit_(file_ +
-          (session.text() == nullptr ? ": error: cannot read the playlist" + unreadable(path)
-                                     : std::string(": error: reading stopped before its end "
-                                                   "(interrupted, or out of memory)")) +
-          "\n");
+    report(
+        {Kind::kError, {}, "reading stopped before its end (interrupted, or out of memory)", ""});
   }
   lintSongs(session.songs(), session.mixer().rate(), *this);
   if (plays && session.songs().empty() && errors_ == 0 && session.text() != nullptr) {
-    warning(session.text()->whole().text, "the playlist has no songs",
-            "a song is NAME = ( _main = PATTERN; ... )");
+    report({Kind::kWarning, session.text()->whole().text, "the playlist has no songs",
+            "a song is NAME = ( _main = PATTERN; ... )"});
   }
   return plays;
 }
@@ -53,10 +39,18 @@ void PlaylistChecker::explain(Session& session, const std::string& path) {
   });
 }
 
-void PlaylistChecker::report(Kind kind, std::string_view at, const std::string& what,
-                             const std::string& note) {
+void PlaylistChecker::locate(const Problem& problem) {
+  const Kind kind = problem.kind;
+  const std::string& what = problem.what;
+  const std::string& note = problem.note;
   ++(kind == Kind::kError ? errors_ : warnings_);
-  const SourceMap::Location where = map_.locate(at);
+  const char* const label = kind == Kind::kError ? "error: " : "warning: ";
+  if (problem.at.data() == nullptr) {
+    emit_(file_ + ": " + label + what + "\n" +
+          (note.empty() ? "" : file_ + ": note: " + note + "\n"));
+    return;
+  }
+  const SourceMap::Location where = map_.locate(problem.at);
   const std::string place =
       file_ + ":" + std::to_string(where.line) + ":" + std::to_string(where.column) + ": ";
   std::size_t from = 0;
@@ -67,8 +61,8 @@ void PlaylistChecker::report(Kind kind, std::string_view at, const std::string& 
   for (char& c : shown) {
     if (c == '\t') c = ' ';
   }
-  std::string text = place + (kind == Kind::kError ? "error: " : "warning: ") + what + "\n " +
-                     shown + "\n " + std::string(where.column - 1 - from, ' ') + "^\n";
+  std::string text = place + label + what + "\n " + shown + "\n " +
+                     std::string(where.column - 1 - from, ' ') + "^\n";
   if (!note.empty()) text += place + "note: " + note + "\n";
   emit_(text);
 }

@@ -2,9 +2,9 @@
 #define VELUMORA_APP_PLAYLIST_CHECKER_H_
 
 // The core of velumora-check: a session's start-up run on a playlist with a
-// source map and this as its problem sink, so that every problem the player
-// would report is also shown where it is in the file as written, the way
-// compilers show theirs:
+// source map and this as its problem reporter, so that every problem the
+// player would report is also shown where it is in the file as written, the
+// way compilers show theirs:
 //
 //   FILE:LINE:COLUMN: error: what is wrong
 //    the line, after one space
@@ -15,8 +15,10 @@
 // shown as a space, so the caret stands under its column. Every song is
 // tried, each on its own. Then the songs that grew are looked through for
 // what plays but is almost certainly a mistake (lintSongs()), and an empty
-// playlist is a warning too. The player's own messages still go to the
-// console as they would; diagnostics go, whole, to the emit function.
+// playlist is a warning too. A problem with no place in the text (the file
+// cannot be read) is shown as "FILE: error: what". The player's own messages
+// still go to the console as they would; diagnostics go, whole, to the emit
+// function.
 // Main thread only.
 
 #include <cstddef>
@@ -24,12 +26,12 @@
 #include <string>
 #include <string_view>
 
-#include "base/problem_sink.h"
+#include "base/problem_reporter.h"
 #include "base/source_map.h"
 
 class Session;
 
-class PlaylistChecker : public ProblemSink {
+class PlaylistChecker : public ProblemReporter {
  public:
   using Emit = std::function<void(const std::string&)>;
 
@@ -44,15 +46,17 @@ class PlaylistChecker : public ProblemSink {
   // tells where its problems are, as check() would.
   void explain(Session& session, const std::string& path);
 
-  void report(Kind kind, std::string_view at, const std::string& what,
-              const std::string& note) override;
+  bool keepGoing() const override { return true; }
 
-  // Where the problems of a reading with this as sink are located; the
+  // Where the problems of a reading with this as reporter are located; the
   // reading fills it (Session::reload()).
   SourceMap& map() { return map_; }
 
   std::size_t errors() const { return errors_; }
   std::size_t warnings() const { return warnings_; }
+
+ protected:
+  void locate(const Problem& problem) override;
 
  private:
   std::string file_;

@@ -13,29 +13,23 @@
 #include "base/console.h"
 #include "base/source_map.h"
 #include "pattern/note.h"
+#include "pattern/pattern_visitor.h"
 #include "playlist/grammar.h"
 #include "playlist/playlist_file.h"
 
 namespace {
 
-// The samples a song plays, in the order of its tree.
+// The samples a song's trees name, in the order of its trees.
 std::vector<const Sample*> samplesOf(const Song& song) {
-  std::vector<const Sample*> samples;
-  std::vector<const PatternObject*> pending;
-  if (song.pattern != nullptr) pending.push_back(song.pattern);
-  for (const auto& entry : song.namedPatterns) pending.push_back(entry->pattern);
-  while (!pending.empty()) {
-    const PatternObject* node = pending.back();
-    pending.pop_back();
-    if (node->body != nullptr) {
-      if (node->ownsBody) pending.push_back(node->body);
-    } else if (const auto* children = node->subpatterns()) {
-      pending.insert(pending.end(), children->rbegin(), children->rend());
-    } else if (const auto* note = dynamic_cast<const Note*>(node)) {
-      samples.push_back(note->sound.sample.get());
-    }
+  struct Samples : PatternVisitor {
+    std::vector<const Sample*> all;
+    void note(Note& note) override { all.push_back(note.sound.sample.get()); }
+  } samples;
+  walkPatterns(song.pattern, samples, References::kNamed);
+  for (const auto& entry : song.namedPatterns) {
+    walkPatterns(entry->pattern, samples, References::kNamed);
   }
-  return samples;
+  return samples.all;
 }
 
 // Why the playlist at path cannot be read again while the songs play, or
@@ -85,20 +79,21 @@ Session::Session(std::unique_ptr<Mixer> mixer, std::unique_ptr<Clock> clock, uin
 
 Session::~Session() = default;
 
-bool Session::initialize(const std::string& path, SourceMap* map, ProblemSink* sink) {
+bool Session::initialize(const std::string& path, SourceMap* map, ProblemReporter* reporter) {
+  ProblemReporter player;
   // Memory runs out as a failed start-up, never as an abort.
   try {
-    return start(path, map, sink);
+    return start(path, map, reporter != nullptr ? *reporter : player);
   } catch (const std::bad_alloc&) {
     printLine("out of memory");
     return false;
   }
 }
 
-bool Session::start(const std::string& path, SourceMap* map, ProblemSink* sink) {
+bool Session::start(const std::string& path, SourceMap* map, ProblemReporter& reporter) {
   std::string text;
-  if (!readWholeFile(path, text, map)) {
-    printLine("Unable to load file " + path);
+  if (!readWholeFile(path, text, reporter, map)) {
+    reporter.say("Unable to load file " + path);
     return false;
   }
   cleanPlaylistText(text, map != nullptr ? &map->origins() : nullptr);
@@ -112,7 +107,7 @@ bool Session::start(const std::string& path, SourceMap* map, ProblemSink* sink) 
     // The songs take their samples one by one, in order, telling their
     // lines as they go; meanwhile every core decodes the ones to come.
     const Prefetch prefetch(samples_, text_->text());
-    ok = buildSongs(text_, samples_, built, sink);
+    ok = buildSongs(text_, samples_, built, reporter);
   }
   for (auto& song : built) songs_.push_back(std::move(song));
   if (!ok) printLine("Analyzing File String Failed");
@@ -120,27 +115,27 @@ bool Session::start(const std::string& path, SourceMap* map, ProblemSink* sink) 
 }
 
 bool Session::build(const std::string& path, std::vector<std::shared_ptr<Song>>& songs,
-                    SourceMap* map, ProblemSink* sink) {
+                    SourceMap* map, ProblemReporter& reporter) {
   std::string text;
-  if (!readWholeFile(path, text, map)) return false;
+  if (!readWholeFile(path, text, reporter, map)) return false;
   cleanPlaylistText(text, map != nullptr ? &map->origins() : nullptr);
   std::vector<std::unique_ptr<Song>> built;
   auto cleaned = std::make_shared<const BalancedText>(std::move(text));
   if (map != nullptr) map->attach(cleaned->text());
   {
     const Prefetch prefetch(samples_, cleaned->text());
-    if (!buildSongs(cleaned, samples_, built, sink)) return false;
+    if (!buildSongs(cleaned, samples_, built, reporter)) return false;
   }
   for (auto& song : built) songs.push_back(std::move(song));
   return true;
 }
 
-void Session::explain(const std::string& path, SourceMap& map, ProblemSink& sink,
+void Session::explain(const std::string& path, SourceMap& map, ProblemReporter& reporter,
                       const std::function<void(const std::vector<std::shared_ptr<Song>>&)>& lint) {
   std::vector<std::shared_ptr<Song>> songs;
   muteConsole(true);
   try {
-    build(path, songs, &map, &sink);
+    build(path, songs, &map, reporter);
   } catch (const std::bad_alloc&) {
   }
   muteConsole(false);
@@ -154,7 +149,8 @@ void Session::startPlayers(bool inBackground) {
   players_->start(songs_, inBackground);
 }
 
-bool Session::reload(const std::string& path, SourceMap* map, ProblemSink* sink) {
+bool Session::reload(const std::string& path, SourceMap* map, ProblemReporter* reporter) {
+  ProblemReporter player;
   const std::string unfit = unfitForReload(path);
   if (!unfit.empty()) {
     printLine("reload failed: \"" + path + "\" " + unfit + "; the songs play on as they were");
@@ -164,7 +160,7 @@ bool Session::reload(const std::string& path, SourceMap* map, ProblemSink* sink)
   std::vector<std::shared_ptr<Song>> fresh;
   bool built = false;
   try {
-    built = build(path, fresh, map, sink);
+    built = build(path, fresh, map, reporter != nullptr ? *reporter : player);
   } catch (const std::bad_alloc&) {
     printLine("out of memory");
   }

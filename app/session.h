@@ -27,7 +27,7 @@
 #include "pattern/song_player.h"
 
 class Players;
-class ProblemSink;
+class ProblemReporter;
 class SourceMap;
 
 class Session {
@@ -44,9 +44,11 @@ class Session {
   // sample names are also looked for beside the playlist. False, after its
   // messages, when the program cannot run; whatever was opened is left to
   // shutdown(). The checker passes a map, which gets where each byte of the
-  // cleaned text came from, and a sink, which is told every problem and
-  // makes every song be tried (buildSongs()).
-  bool initialize(const std::string& path, SourceMap* map = nullptr, ProblemSink* sink = nullptr);
+  // cleaned text came from, and its reporter, which is told every problem
+  // and makes every song be tried (buildSongs()); without one, the player's
+  // lines are printed.
+  bool initialize(const std::string& path, SourceMap* map = nullptr,
+                  ProblemReporter* reporter = nullptr);
 
   // Starts one player thread per song; in the background, a starter thread
   // does it and this returns at once.
@@ -58,13 +60,16 @@ class Session {
   // one starts. Says what changed in one line. A playlist that no longer
   // reads or grows, is not a regular file or is larger than
   // kMostReloadBytes is reported and the songs play on as they were (false);
-  // with a map and a sink, every problem is also told where it is.
-  bool reload(const std::string& path, SourceMap* map = nullptr, ProblemSink* sink = nullptr);
+  // with a map and the checker's reporter, every problem is also told where
+  // it is.
+  bool reload(const std::string& path, SourceMap* map = nullptr,
+              ProblemReporter* reporter = nullptr);
 
-  // Reads and builds the playlist again, silently, only to tell sink where
-  // its problems are (with map); the songs built are handed to lint, then
-  // let go. For a start-up that failed on its playlist, after its messages.
-  void explain(const std::string& path, SourceMap& map, ProblemSink& sink,
+  // Reads and builds the playlist again, silently, only to tell reporter
+  // where its problems are (with map); the songs built are handed to lint,
+  // then let go. For a start-up that failed on its playlist, after its
+  // messages.
+  void explain(const std::string& path, SourceMap& map, ProblemReporter& reporter,
                const std::function<void(const std::vector<std::shared_ptr<Song>>&)>& lint);
 
   // Stops the players, halts and releases the channels, destroys the songs,
@@ -89,10 +94,10 @@ class Session {
   PlayContext& playContext() { return context_; }
 
  private:
-  bool start(const std::string& path, SourceMap* map, ProblemSink* sink);
+  bool start(const std::string& path, SourceMap* map, ProblemReporter& reporter);
   // Reads, cleans and builds; false after the messages.
   bool build(const std::string& path, std::vector<std::shared_ptr<Song>>& songs, SourceMap* map,
-             ProblemSink* sink);
+             ProblemReporter& reporter);
 
   std::unique_ptr<Mixer> mixer_;
   std::unique_ptr<Clock> clock_;

@@ -2,7 +2,7 @@
 #define VELUMORA_APP_SONG_LINT_H_
 
 // What plays but is almost certainly a mistake, found in grown songs and
-// told to a problem sink as warnings at their places in the cleaned text: a
+// told to a problem reporter as warnings at their places in the cleaned text: a
 // key that looks like "_main" or "_param" misspelt, a named pattern that no
 // pattern uses, weights that do not match their choices or are all 0, two
 // songs with one name, a song that never pauses, a pause longer than a day,
@@ -13,10 +13,11 @@
 #include <string_view>
 #include <vector>
 
-class ProblemSink;
+class ProblemReporter;
 class Song;
 
 // rate: frames per second of the songs' samples.
-void lintSongs(const std::vector<std::shared_ptr<Song>>& songs, int rate, ProblemSink& sink);
+void lintSongs(const std::vector<std::shared_ptr<Song>>& songs, int rate,
+               ProblemReporter& reporter);
 
 #endif  // VELUMORA_APP_SONG_LINT_H_

@@ -134,7 +134,9 @@ TEST(Console, FailedStartUpEndsWithStatus255) {
     const std::size_t failed = run.out.find("Velumora Initialization Failed\n");
     ASSERT_NE(failed, std::string::npos) << run.out;
     EXPECT_EQ(run.out.substr(failed), "Velumora Initialization Failed\n" + shutdownLines(0));
-    if (c.env == kSilent) EXPECT_EQ(run.err, c.located);
+    if (c.env == kSilent) {
+      EXPECT_EQ(run.err, c.located);
+    }
   }
 }
 

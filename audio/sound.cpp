@@ -1,7 +1,6 @@
 #include "audio/sound.h"
 
 #include "audio/sample_cache.h"
-#include "base/console.h"
 
 bool Sound::load(const std::string& name, SampleCache& cache, std::string& error,
                  std::vector<std::string>* tried) {
@@ -12,8 +11,8 @@ bool Sound::load(const std::string& name, SampleCache& cache, std::string& error
   return true;
 }
 
-void Sound::reportLoadFailure(const std::string& name, const std::string& error) {
-  printLine(" : Unable to Open Audio File : \"" + name + "\" : " + error);
+std::string Sound::loadFailureLine(const std::string& name, const std::string& error) {
+  return " : Unable to Open Audio File : \"" + name + "\" : " + error;
 }
 
 void Sound::setPosition(int16_t angle, uint8_t distance) {

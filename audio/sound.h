@@ -23,7 +23,7 @@ class Sound {
   bool load(const std::string& name, SampleCache& cache, std::string& error,
             std::vector<std::string>* tried);
   // The line that tells that a sample cannot be loaded.
-  static void reportLoadFailure(const std::string& name, const std::string& error);
+  static std::string loadFailureLine(const std::string& name, const std::string& error);
   void setPosition(int16_t angle, uint8_t distance);
 
   std::string fileName;

@@ -3,6 +3,7 @@
 // odd one all go or move it.
 
 #include "base/source_map.h"
+#include "base/problem_reporter.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +38,8 @@ TEST(SourceMap, EveryCleanedByteKnowsItsLineAndColumn) {
     ASSERT_TRUE(dir.write("p.txt", file));
     SourceMap map;
     std::string text;
-    ASSERT_TRUE(readWholeFile(dir.file("p.txt"), text, &map));
+    ProblemReporter player;
+    ASSERT_TRUE(readWholeFile(dir.file("p.txt"), text, player, &map));
     cleanPlaylistText(text, &map.origins());
     map.attach(text);
     std::string seen;

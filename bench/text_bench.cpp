@@ -14,6 +14,7 @@
 
 #include "audio/sample_cache.h"
 #include "base/balanced_text.h"
+#include "base/problem_reporter.h"
 #include "base/text_division.h"
 #include "pattern/song.h"
 #include "playlist/grammar.h"
@@ -152,7 +153,8 @@ void BM_BuildSongs(benchmark::State& state) {
   SampleCache samples(mixer);
   for (auto _ : state) {
     std::vector<std::unique_ptr<Song>> songs;
-    if (!buildSongs(std::make_shared<const BalancedText>(text), samples, songs)) {
+    ProblemReporter player;
+    if (!buildSongs(std::make_shared<const BalancedText>(text), samples, songs, player)) {
       state.SkipWithError("the generated playlist did not build");
     }
     built = songs.size();

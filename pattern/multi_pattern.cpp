@@ -1,6 +1,6 @@
 #include "pattern/multi_pattern.h"
 
-#include "base/console.h"
+#include "pattern/pattern_visitor.h"
 #include "pattern/song_player.h"
 
 MultiPattern::~MultiPattern() {
@@ -9,7 +9,7 @@ MultiPattern::~MultiPattern() {
 
 bool MultiPattern::growTree(GrowContext& context) {
   if (!growChildren(context, text, ',')) {
-    printLine("MultiPattern::growTree Error");
+    context.reporter.say("MultiPattern::growTree Error");
     return false;
   }
   return true;
@@ -38,3 +38,5 @@ void MultiPattern::step(SongPlayer& player, uint32_t& next) const {
     player.leave();
   }
 }
+
+void MultiPattern::accept(PatternVisitor& visitor) { visitor.sequence(*this); }

@@ -16,6 +16,7 @@ class MultiPattern : public PatternObject {
   ~MultiPattern() override;
 
   bool growTree(GrowContext& context) override;
+  void accept(PatternVisitor& visitor) override;
   void step(SongPlayer& player, uint32_t& next) const override;
   const std::vector<PatternObject*>* subpatterns() const override { return &children; }
 

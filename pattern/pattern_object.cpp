@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <string>
 
-#include "base/console.h"
-#include "base/problem_sink.h"
 #include "base/text_division.h"
 #include "pattern/multi_pattern.h"
 #include "pattern/named_pattern_table.h"
 #include "pattern/note.h"
+#include "pattern/pattern_visitor.h"
 #include "pattern/random_pattern.h"
 #include "pattern/random_wait.h"
 #include "pattern/song_player.h"
@@ -50,22 +49,18 @@ PatternObject::~PatternObject() {
   if (body != nullptr && ownsBody) delete body;
 }
 
-void reportTooDeep(ProblemSink& sink, std::string_view at) {
-  sink.error(at, "pattern nested deeper than " + std::to_string(kMaxPatternDepth) + " levels",
-             "each pattern inside another is a level, and so is each name it refers to");
-}
-
-void reportTooDeep() {
-  printLine("can't understand as Pattern Object : nested deeper than " +
-            std::to_string(kMaxPatternDepth) + " levels");
+void reportTooDeep(ProblemReporter& reporter, std::string_view at) {
+  const std::string levels = std::to_string(kMaxPatternDepth) + " levels";
+  reporter.report({ProblemReporter::Kind::kError, at, "pattern nested deeper than " + levels,
+                   "each pattern inside another is a level, and so is each name it refers to"},
+                  {"can't understand as Pattern Object : nested deeper than " + levels});
 }
 
 bool PatternObject::growTree(GrowContext& context) {
   stripParentheses(text);
   if (context.depth >= kMaxPatternDepth) {
-    if (context.sink != nullptr) reportTooDeep(*context.sink, text.text);
+    reportTooDeep(context.reporter, text.text);
     context.abandoned = true;
-    reportTooDeep();
     return false;
   }
   PatternObject* made = nullptr;
@@ -88,21 +83,23 @@ bool PatternObject::growTree(GrowContext& context) {
     default:
       body = context.names.lookup(text.text);
       if (body == nullptr) {
-        if (context.sink != nullptr) {
-          // The player takes one pair of parentheses off a pattern; a
-          // second pair, added to be safe, leaves a name that nothing has.
-          const bool wrapped =
-              text.text.size() > 1 && text.text.front() == '(' && text.text.back() == ')';
-          if (wrapped) {
-            context.sink->error(text.text,
-                                "a pattern in two pairs of parentheses is read as a name",
-                                "remove one pair");
-          } else {
-            context.sink->error(text.text, "no pattern is named \"" + std::string(text.text) + "\"",
-                                unknownNameNote(text.text));
-          }
+        // The player takes one pair of parentheses off a pattern; a second
+        // pair, added to be safe, leaves a name that nothing has.
+        const bool wrapped =
+            text.text.size() > 1 && text.text.front() == '(' && text.text.back() == ')';
+        const std::string line =
+            "can't understand as Pattern Object \"" + std::string(text.text) + "\"";
+        if (wrapped) {
+          context.reporter.report(
+              {ProblemReporter::Kind::kError, text.text,
+               "a pattern in two pairs of parentheses is read as a name", "remove one pair"},
+              {line});
+        } else {
+          context.reporter.report({ProblemReporter::Kind::kError, text.text,
+                                   "no pattern is named \"" + std::string(text.text) + "\"",
+                                   unknownNameNote(text.text)},
+                                  {line});
         }
-        printLine("can't understand as Pattern Object \"" + std::string(text.text) + "\"");
         return false;
       }
       ownsBody = false;
@@ -114,6 +111,14 @@ bool PatternObject::growTree(GrowContext& context) {
   const bool grown = body->growTree(context);
   --context.depth;
   return grown;
+}
+
+void PatternObject::accept(PatternVisitor& visitor) {
+  if (body == nullptr) {
+    visitor.ungrown(*this);
+  } else if (!ownsBody) {
+    visitor.reference(*this);
+  }
 }
 
 // Only notes sound somewhere; the song hands its position to each of its

@@ -18,26 +18,27 @@
 #include <vector>
 
 #include "base/balanced_text.h"
+#include "base/problem_reporter.h"
 
 class NamedPatternTable;
-class ProblemSink;
+class PatternVisitor;
 class SampleCache;
 class SongPlayer;
 
 // What growing a tree needs: the text the pieces are views into, the names
 // of the song, the samples, and how many proxies are growing one inside the
-// other. With a sink (the checker), the node that fails tells it where, and
-// growth goes on past a failure to find more, until a pattern too deep
-// abandons the song.
+// other. The node that fails tells the reporter, once; with one that keeps
+// going (the checker's), growth goes on past a failure to find more, until a
+// pattern too deep abandons the song.
 struct GrowContext {
   const BalancedText& text;
   const NamedPatternTable& names;
   SampleCache& samples;
+  ProblemReporter& reporter;
   std::size_t depth = 0;
-  ProblemSink* sink = nullptr;
   bool abandoned = false;
 
-  bool keepGoing() const { return sink != nullptr && !abandoned; }
+  bool keepGoing() const { return reporter.keepGoing() && !abandoned; }
 };
 
 class PatternObject {
@@ -52,6 +53,8 @@ class PatternObject {
   // One step of a walk, with this node on top of the player's stack; next is
   // this node's own place in the walk (0 when it is entered).
   virtual void step(SongPlayer& player, uint32_t& next) const;
+  // Calls the visitor's method for this kind of node (walkPatterns()).
+  virtual void accept(PatternVisitor& visitor);
   // The patterns this one holds, for walks over a grown tree; a proxy's body
   // is not among them.
   virtual const std::vector<PatternObject*>* subpatterns() const { return nullptr; }
@@ -81,9 +84,7 @@ int classify(const BalancedText& text, const TextPiece& piece);
 // positioning, playing and destroying never exhaust a thread's stack.
 constexpr std::size_t kMaxPatternDepth = 1000;
 
-// The line that refuses a pattern nested deeper than kMaxPatternDepth, and
-// what a sink is told about it, at the pattern.
-void reportTooDeep();
-void reportTooDeep(ProblemSink& sink, std::string_view at);
+// Refuses a pattern nested deeper than kMaxPatternDepth, at the pattern.
+void reportTooDeep(ProblemReporter& reporter, std::string_view at);
 
 #endif  // VELUMORA_PATTERN_PATTERN_OBJECT_H_

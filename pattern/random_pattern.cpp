@@ -1,7 +1,7 @@
 #include "pattern/random_pattern.h"
 
-#include "base/problem_sink.h"
 #include "base/text_division.h"
+#include "pattern/pattern_visitor.h"
 #include "pattern/song_player.h"
 
 bool RandomPattern::growTree(GrowContext& context) {
@@ -14,10 +14,8 @@ bool RandomPattern::growTree(GrowContext& context) {
   for (const TextPiece& weightText : weightTexts) {
     const int32_t weight = readNumber(weightText.text);
     if (weight == -1) {
-      if (context.sink != nullptr) {
-        context.sink->error(weightText.text, "a weight of -1",
-                            "velumora refuses it and the whole song with it");
-      }
+      context.reporter.report({ProblemReporter::Kind::kError, weightText.text, "a weight of -1",
+                               "velumora refuses it and the whole song with it"});
       if (!context.keepGoing()) return false;
       refused = true;
     }
@@ -39,3 +37,5 @@ void RandomPattern::step(SongPlayer& player, uint32_t&) const {
     }
   }
 }
+
+void RandomPattern::accept(PatternVisitor& visitor) { visitor.choice(*this); }

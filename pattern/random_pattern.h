@@ -16,6 +16,7 @@ class RandomPattern : public MultiPattern {
   explicit RandomPattern(TextPiece text) : MultiPattern(text) {}
 
   bool growTree(GrowContext& context) override;
+  void accept(PatternVisitor& visitor) override;
   void step(SongPlayer& player, uint32_t& next) const override;
 
   std::vector<int32_t> weights;

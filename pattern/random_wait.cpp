@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/text_division.h"
+#include "pattern/pattern_visitor.h"
 #include "pattern/song_player.h"
 
 bool RandomWait::growTree(GrowContext&) {
@@ -24,3 +25,5 @@ void RandomWait::step(SongPlayer& player, uint32_t&) const {
   player.leave();
   if (!player.stopped()) player.pause(drawn);
 }
+
+void RandomWait::accept(PatternVisitor& visitor) { visitor.randomWait(*this); }

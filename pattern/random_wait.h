@@ -13,6 +13,7 @@ class RandomWait : public Wait {
   explicit RandomWait(TextPiece text) : Wait(text) {}
 
   bool growTree(GrowContext& context) override;
+  void accept(PatternVisitor& visitor) override;
   void step(SongPlayer& player, uint32_t& next) const override;
 
   int32_t minimum = 0;

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 
-#include "base/console.h"
-#include "base/problem_sink.h"
 #include "pattern/named_pattern_table.h"
+#include "pattern/note.h"
 #include "pattern/pattern_object.h"
+#include "pattern/pattern_visitor.h"
 
 namespace {
 
@@ -27,7 +26,7 @@ PatternObject* childAt(PatternObject* node, std::size_t i) {
 // and a path holding more than kMaxPatternDepth proxies. Below a root, nodes
 // form a tree that only references leave, so only roots need remembering:
 // each is walked once and its height reused, which keeps the walk linear.
-bool checkShape(const std::vector<PatternObject*>& roots, ProblemSink* sink) {
+bool checkShape(const std::vector<PatternObject*>& roots, ProblemReporter& reporter) {
   enum class State { kNew, kActive, kDone };
   struct Root {
     State state = State::kNew;
@@ -63,13 +62,11 @@ bool checkShape(const std::vector<PatternObject*>& roots, ProblemSink* sink) {
           target->state = State::kActive;
           stack.push_back(Frame{child, target, 0, 0});
         } else if (target->state == State::kActive) {
-          if (sink != nullptr) {
-            sink->error(top.node->text.text,
-                        "pattern \"" + std::string(top.node->text.text) + "\" refers to itself",
-                        "through the names it uses, a pattern may not come back to itself");
-          }
-          printLine("can't grow Pattern Object \"" + std::string(top.node->text.text) +
-                    "\" : it refers to itself");
+          const std::string named = "\"" + std::string(top.node->text.text) + "\"";
+          reporter.report({ProblemReporter::Kind::kError, top.node->text.text,
+                           "pattern " + named + " refers to itself",
+                           "through the names it uses, a pattern may not come back to itself"},
+                          {"can't grow Pattern Object " + named + " : it refers to itself"});
           return false;
         } else {
           top.deepest = std::max(top.deepest, target->height);
@@ -78,8 +75,7 @@ bool checkShape(const std::vector<PatternObject*>& roots, ProblemSink* sink) {
       }
       const std::size_t height = top.deepest + (isProxy(top.node) ? 1 : 0);
       if (height > kMaxPatternDepth) {
-        if (sink != nullptr) reportTooDeep(*sink, top.node->text.text);
-        reportTooDeep();
+        reportTooDeep(reporter, top.node->text.text);
         return false;
       }
       if (top.root != nullptr) *top.root = Root{State::kDone, height};
@@ -95,31 +91,14 @@ bool checkShape(const std::vector<PatternObject*>& roots, ProblemSink* sink) {
 void Song::setPosition(int16_t angle, uint8_t distance) {
   this->angle = angle;
   this->distance = distance;
-  // Only leaves keep a position (a Note; a pause ignores it).
-  forEachLeaf([&](PatternObject& leaf) {
-    leaf.setPosition(angle, distance);
-    return true;
-  });
-}
-
-void Song::forEachLeaf(const std::function<bool(PatternObject&)>& visit) const {
-  // Each node once: a named pattern used from many places would otherwise
-  // cost time exponential in the nesting of shared names.
-  if (pattern == nullptr) return;
-  std::unordered_set<PatternObject*> seen;
-  std::vector<PatternObject*> pending = {pattern};
-  while (!pending.empty()) {
-    PatternObject* node = pending.back();
-    pending.pop_back();
-    if (node->body != nullptr) {
-      // Only a reference can lead to a node reached before.
-      if (node->ownsBody || seen.insert(node->body).second) pending.push_back(node->body);
-    } else if (const std::vector<PatternObject*>* children = node->subpatterns()) {
-      pending.insert(pending.end(), children->rbegin(), children->rend());
-    } else if (!visit(*node)) {
-      return;
-    }
-  }
+  // Only notes keep a position.
+  struct Positions : PatternVisitor {
+    int16_t angle;
+    uint8_t distance;
+    Positions(int16_t angle, uint8_t distance) : angle(angle), distance(distance) {}
+    void note(Note& note) override { note.setPosition(angle, distance); }
+  } positions(angle, distance);
+  walkPatterns(pattern, positions, References::kFollowed);
 }
 
 Song::~Song() {
@@ -133,10 +112,9 @@ void Song::addNamedPattern(std::string_view name, PatternObject* pattern) {
   namedPatterns.push_back(std::make_unique<NamedPattern>(name, pattern));
 }
 
-bool Song::growTree(SampleCache& samples, ProblemSink* sink) {
+bool Song::growTree(SampleCache& samples, ProblemReporter& reporter) {
   const NamedPatternTable names(namedPatterns);
-  GrowContext context{*source, names, samples};
-  context.sink = sink;
+  GrowContext context{*source, names, samples, reporter};
   std::vector<PatternObject*> roots;
   roots.reserve(namedPatterns.size() + 1);
   bool grown = true;
@@ -149,5 +127,5 @@ bool Song::growTree(SampleCache& samples, ProblemSink* sink) {
   }
   if (pattern == nullptr || !pattern->growTree(context) || !grown) return false;
   roots.push_back(pattern);
-  return checkShape(roots, sink);
+  return checkShape(roots, reporter);
 }

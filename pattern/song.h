@@ -9,15 +9,14 @@
 // plays it, and destroyed after that has ended.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 #include "base/balanced_text.h"
+#include "base/problem_reporter.h"
 #include "pattern/named_pattern.h"
 
-class ProblemSink;
 class SampleCache;
 
 // The loop count that makes a song repeat until shutdown.
@@ -34,18 +33,14 @@ class Song : public NamedPattern {
   // Grows every entry in order, resolving names in this song's table, then
   // the main pattern. A song without a main pattern, or whose patterns refer
   // to themselves in a cycle, or whose tree through its references holds more
-  // than kMaxPatternDepth proxies on one path, fails with false. With a
-  // sink, each failure is told to it, and every entry is grown.
-  bool growTree(SampleCache& samples, ProblemSink* sink = nullptr);
+  // than kMaxPatternDepth proxies on one path, fails with false. Each
+  // failure is told to reporter; with one that keeps going, every entry is
+  // grown.
+  bool growTree(SampleCache& samples, ProblemReporter& reporter);
 
   // Hands the position to every Note that the grown main pattern reaches,
   // through its references too, visiting each node once.
   void setPosition(int16_t angle, uint8_t distance);
-
-  // Calls visit on every leaf (Note or pause) that the grown main pattern
-  // reaches through its references too, each node once and in the order
-  // the song plays them, until visit returns false.
-  void forEachLeaf(const std::function<bool(PatternObject&)>& visit) const;
 
   uint32_t loops = 1;
   std::string_view songName;

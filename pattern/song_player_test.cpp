@@ -2,6 +2,7 @@
 // recorded by a fake mixer while a SongPlayer walks the grown tree.
 
 #include "pattern/song_player.h"
+#include "base/problem_reporter.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,8 @@ class SongPlayerTest : public ::testing::Test {
     bool built = false;
     {
       testkit::StdoutCapture capture;
-      built = buildSongs(std::make_shared<const BalancedText>(text), samples_, songs_);
+      ProblemReporter player;
+      built = buildSongs(std::make_shared<const BalancedText>(text), samples_, songs_, player);
       out = capture.text();
     }
     ASSERT_TRUE(built) << out;

@@ -1,6 +1,7 @@
 #include "pattern/wait.h"
 
 #include "base/text_division.h"
+#include "pattern/pattern_visitor.h"
 #include "pattern/song_player.h"
 
 bool Wait::growTree(GrowContext&) {
@@ -12,3 +13,5 @@ void Wait::step(SongPlayer& player, uint32_t&) const {
   player.leave();
   player.pause(duration);
 }
+
+void Wait::accept(PatternVisitor& visitor) { visitor.wait(*this); }

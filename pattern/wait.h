@@ -12,6 +12,7 @@ class Wait : public PatternObject {
   explicit Wait(TextPiece text) : PatternObject(text) {}
 
   bool growTree(GrowContext& context) override;
+  void accept(PatternVisitor& visitor) override;
   void step(SongPlayer& player, uint32_t& next) const override;
 
   uint32_t duration = 0;

@@ -5,7 +5,7 @@
 #include <unordered_set>
 
 #include "base/console.h"
-#include "base/problem_sink.h"
+#include "base/problem_reporter.h"
 #include "base/signals.h"
 #include "base/text_division.h"
 #include "pattern/pattern_object.h"
@@ -44,7 +44,7 @@ bool wholeNumber(std::string_view text) {
 
 // Tells the checker of each word of _param that is not a number: the player
 // reads it as the C library would, which is seldom what was meant.
-void reportWords(ProblemSink& sink, const std::vector<std::string_view>& pieces) {
+void reportWords(ProblemReporter& reporter, const std::vector<std::string_view>& pieces) {
   static const char* const kWhat[] = {"a loop count", "an angle", "a distance"};
   for (std::size_t i = 0; i < 3; ++i) {
     const std::string_view piece = pieces[i];
@@ -55,11 +55,11 @@ void reportWords(ProblemSink& sink, const std::vector<std::string_view>& pieces)
     }
     const bool endless = i == 0 && (folded == "infinite" || folded == "infinity" ||
                                     folded == "inf" || folded == "forever");
-    sink.warning(piece,
-                 "_param value " + quoted(piece) + " is not a number and is read as " +
-                     std::to_string(readNumber(piece)),
-                 endless ? std::string("did you mean _infinite?")
-                         : std::string(kWhat[i]) + " is a whole number");
+    reporter.report({ProblemReporter::Kind::kWarning, piece,
+                     "_param value " + quoted(piece) + " is not a number and is read as " +
+                         std::to_string(readNumber(piece)),
+                     endless ? std::string("did you mean _infinite?")
+                             : std::string(kWhat[i]) + " is a whole number"});
   }
 }
 
@@ -83,6 +83,27 @@ std::string_view unclosedQuote(std::string_view text) {
   return text.substr(quotes.back(), 1);
 }
 
+// Outside double quotes, the first "(" that is never closed or the first
+// ")" that closes nothing, or empty when they balance. A song's "(" is
+// where the reading of an unbalanced text first goes astray: the player
+// reads the rest of the playlist as one entry of it.
+std::string_view unbalancedParenthesis(std::string_view text) {
+  std::vector<std::size_t> open;
+  bool inQuotes = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') {
+      inQuotes = !inQuotes;
+    } else if (!inQuotes && c == '(') {
+      open.push_back(i);
+    } else if (!inQuotes && c == ')') {
+      if (open.empty()) return text.substr(i, 1);
+      open.pop_back();
+    }
+  }
+  return open.empty() ? std::string_view() : text.substr(open.front(), 1);
+}
+
 // The name that follows a song's parenthesised body with no ";" between
 // them, as in a=(...)b=(...), or empty.
 std::string_view runOnName(std::string_view body) {
@@ -102,83 +123,111 @@ std::string_view runOnName(std::string_view body) {
   return {};
 }
 
-// Tells what devideDevide() refused: the piece that is "=" alone, or the
-// whole piece when it is ";" alone.
-void reportRefused(ProblemSink& sink, const TextPiece& whole, const std::vector<TextPiece>& wholes,
-                   const char* what, const std::string& note) {
-  if (wholes.empty()) {
-    sink.error(whole.text, std::string("a ") + what + " that is \";\" alone", note);
-  } else {
-    sink.error(wholes.back().text, "a statement that is \"=\" alone", note);
-  }
+using Problem = ProblemReporter::Problem;
+constexpr ProblemReporter::Kind kError = ProblemReporter::Kind::kError;
+constexpr ProblemReporter::Kind kWarning = ProblemReporter::Kind::kWarning;
+
+// What devideDevide() refused: the piece that is "=" alone, or the whole
+// piece when it is ";" alone.
+Problem refused(const TextPiece& whole, const std::vector<TextPiece>& wholes, const char* what,
+                const std::string& note) {
+  if (wholes.empty())
+    return {kError, whole.text, std::string("a ") + what + " that is \";\" alone", note};
+  return {kError, wholes.back().text, "a statement that is \"=\" alone", note};
 }
 
-void reportStatement(ProblemSink& sink, const std::vector<TextPiece>& statement,
-                     std::string_view at) {
+Problem badStatement(const std::vector<TextPiece>& statement, std::string_view at) {
   if (statement.empty()) {
-    sink.error(at, "an empty statement", "two \";\" in a row end the playlist here");
-  } else {
-    // Most often the "=" between a song's name and its body is left out.
-    const std::string_view text = statement[0].text;
-    const std::size_t body = text.find('(');
-    if (body != std::string_view::npos && body > 0) {
-      sink.error(text.substr(body, 1), "a \"=\" is missing after " + quoted(text.substr(0, body)),
-                 "a song is NAME = ( _main = PATTERN; ... )");
-    } else {
-      sink.error(at, quoted(text) + " is not a song: it has no \"=\"",
-                 "a song is NAME = ( _main = PATTERN; ... )");
+    return {kError, at, "an empty statement", "two \";\" in a row end the playlist here"};
+  }
+  // Most often the "=" between a song's name and its body is left out.
+  const std::string_view text = statement[0].text;
+  const std::size_t body = text.find('(');
+  if (body != std::string_view::npos && body > 0) {
+    return {kError, text.substr(body, 1),
+            "a \"=\" is missing after " + quoted(text.substr(0, body)),
+            "a song is NAME = ( _main = PATTERN; ... )"};
+  }
+  return {kError, at, quoted(text) + " is not a song: it has no \"=\"",
+          "a song is NAME = ( _main = PATTERN; ... )"};
+}
+
+Problem badEntry(const std::vector<TextPiece>& entry, std::string_view at) {
+  if (entry.empty())
+    return {kError, at, "an empty entry", "two \";\" in a row, or \"()\", make one"};
+  if (entry.size() == 1) {
+    return {kError, at, "entry " + quoted(entry[0].text) + " has no \"=\"",
+            "an entry is KEY = PATTERN"};
+  }
+  return {kError, at,
+          "entry " + quoted(entry[0].text) + " has " + std::to_string(entry.size() - 1) +
+              " \"=\" outside parentheses",
+          "a weighted choice that is a whole value must stand in parentheses"};
+}
+
+// A song that failed to grow without a main pattern: most often "_main" is
+// there, misspelt, and taken for a pattern's name.
+Problem noMain(const Song& song, const TextPiece& name) {
+  for (const auto& entry : song.namedPatterns) {
+    if (keywordLookalike(entry->name) == "_main") {
+      return {
+          kError, entry->name, "song " + quoted(name.text) + " has no _main entry",
+          "did you mean \"_main\"? " + quoted(entry->name) + " is read as the name of a pattern"};
     }
   }
-}
-
-void reportEntry(ProblemSink& sink, const std::vector<TextPiece>& entry, std::string_view at) {
-  if (entry.empty()) {
-    sink.error(at, "an empty entry", "two \";\" in a row, or \"()\", make one");
-  } else if (entry.size() == 1) {
-    sink.error(at, "entry " + quoted(entry[0].text) + " has no \"=\"", "an entry is KEY = PATTERN");
-  } else {
-    sink.error(at,
-               "entry " + quoted(entry[0].text) + " has " + std::to_string(entry.size() - 1) +
-                   " \"=\" outside parentheses",
-               "a weighted choice that is a whole value must stand in parentheses");
-  }
+  return {kError, name.text, "song " + quoted(name.text) + " has no _main entry",
+          "_main = PATTERN says what a song plays"};
 }
 
 }  // namespace
 
 bool buildSongs(const std::shared_ptr<const BalancedText>& text, SampleCache& samples,
-                std::vector<std::unique_ptr<Song>>& songs, ProblemSink* sink) {
+                std::vector<std::unique_ptr<Song>>& songs, ProblemReporter& reporter) {
   int32_t loops = 1;
   int16_t angle = 0;
   uint8_t distance = 100;
   std::vector<std::vector<TextPiece>> statements;
   std::vector<TextPiece> wholes;
-  if (!devideDevide(*text, text->whole(), ';', '=', statements, sink ? &wholes : nullptr)) {
-    if (sink != nullptr) {
-      reportRefused(*sink, text->whole(), wholes, "playlist",
-                    "velumora reads no song from here on");
-    }
-    printLine("Unable to devide \"" + text->text() +
-              "\" by \"=\" then by \";\"\nString must be this form n1:n2:...=x1:x2:...");
+  if (!devideDevide(*text, text->whole(), ';', '=', statements, &wholes)) {
+    reporter.report(
+        refused(text->whole(), wholes, "playlist", "velumora reads no song from here on"),
+        {"Unable to devide \"" + text->text() +
+         "\" by \"=\" then by \";\"\nString must be this form n1:n2:...=x1:x2:..."});
   }
-  // After a quote that is never closed nothing reads as it was meant: that
-  // one problem is told, and the rest is read as the player reads it.
-  if (sink != nullptr && !unclosedQuote(text->text()).empty()) {
-    sink->error(unclosedQuote(text->text()), "this quote is never closed",
-                "a file name stands between two double quotes");
-    sink = nullptr;
+  // After a quote or a parenthesis that is never closed nothing reads as it
+  // was meant: that one problem is told, and the rest is read, and said, as
+  // the player reads it.
+  ProblemReporter playerOnly;
+  ProblemReporter* told = &reporter;
+  const std::string_view unclosed = unclosedQuote(text->text());
+  if (!unclosed.empty()) {
+    reporter.report({kError, unclosed, "this quote is never closed",
+                     "a file name stands between two double quotes"});
+    told = &playerOnly;
+  }
+  const std::string_view unbalanced = unclosed.empty() ? unbalancedParenthesis(text->text()) : "";
+  if (!unbalanced.empty()) {
+    if (unbalanced == "(") {
+      reporter.report({kError, unbalanced, "this parenthesis is never closed",
+                       "a \")\" is missing; the rest of the playlist is read as inside it"});
+    } else {
+      reporter.report({kError, unbalanced, "this parenthesis closes nothing",
+                       "a \"(\" is missing, or a \")\" up to here is one too many"});
+    }
+    told = &playerOnly;
   }
   bool built = true;
   for (std::size_t i = 0; i < statements.size(); ++i) {
     std::vector<TextPiece>& statement = statements[i];
     if (signalArrived(0)) {
-      printLine("start-up interrupted");
+      told->say("start-up interrupted");
       return false;
     }
     if (statement.size() < 2) {
-      if (sink != nullptr) reportStatement(*sink, statement, wholes[i].text);
-      printLine("can't create Song " + (statement.empty() ? std::string() : str(statement[0])));
-      if (sink == nullptr) return false;
+      told->report(
+          badStatement(statement, wholes[i].text),
+          {"can't create Song " + (statement.empty() ? std::string() : str(statement[0]))});
+      if (!told->keepGoing()) return false;
       built = false;
       continue;
     }
@@ -186,42 +235,31 @@ bool buildSongs(const std::shared_ptr<const BalancedText>& text, SampleCache& sa
     TextPiece body = statement[1];
     // Two songs run together read as one entry without "=": told as what it
     // most likely is, once.
-    ProblemSink* bodySink = sink;
+    ProblemReporter* bodyTold = told;
     const std::string_view next = statement.size() > 2 ? runOnName(body.text) : "";
-    if (sink != nullptr && !next.empty()) {
-      sink->error(
-          next,
-          "a \";\" is missing between the songs " + quoted(name.text) + " and " + quoted(next),
-          "each song ends with \";\"");
-      bodySink = nullptr;
+    if (!next.empty()) {
+      told->report(
+          {kError, next,
+           "a \";\" is missing between the songs " + quoted(name.text) + " and " + quoted(next),
+           "each song ends with \";\""});
+      bodyTold = &playerOnly;
     }
-    std::unique_ptr<Song> song = combinePattern(text, name, body, loops, angle, distance, bodySink);
+    std::unique_ptr<Song> song =
+        combinePattern(text, name, body, loops, angle, distance, *bodyTold);
     if (song == nullptr) {
-      printLine("can't create Song " + str(name));
-      if (sink == nullptr) return false;
+      told->say("can't create Song " + str(name));
+      if (!told->keepGoing()) return false;
       built = false;
       continue;
     }
-    if (!song->growTree(samples, sink)) {
-      if (sink != nullptr && song->pattern == nullptr) {
-        // Most often "_main" is there, misspelt, and taken for a pattern's name.
-        const NamedPattern* misspelt = nullptr;
-        for (const auto& entry : song->namedPatterns) {
-          if (misspelt == nullptr && keywordLookalike(entry->name) == "_main") {
-            misspelt = entry.get();
-          }
-        }
-        if (misspelt != nullptr) {
-          sink->error(misspelt->name, "song " + quoted(name.text) + " has no _main entry",
-                      "did you mean \"_main\"? " + quoted(misspelt->name) +
-                          " is read as the name of a pattern");
-        } else {
-          sink->error(name.text, "song " + quoted(name.text) + " has no _main entry",
-                      "_main = PATTERN says what a song plays");
-        }
+    if (!song->growTree(samples, *told)) {
+      const std::string line = str(name) + " : growTree error";
+      if (song->pattern == nullptr) {
+        told->report(noMain(*song, name), {line});
+      } else {
+        told->say(line);
       }
-      printLine(str(name) + " : growTree error");
-      if (sink == nullptr) return false;
+      if (!told->keepGoing()) return false;
       built = false;
       continue;
     }
@@ -234,24 +272,23 @@ bool buildSongs(const std::shared_ptr<const BalancedText>& text, SampleCache& sa
 
 std::unique_ptr<Song> combinePattern(const std::shared_ptr<const BalancedText>& text,
                                      TextPiece name, TextPiece& body, int32_t& loops,
-                                     int16_t& angle, uint8_t& distance, ProblemSink* sink) {
+                                     int16_t& angle, uint8_t& distance, ProblemReporter& reporter) {
   auto song = std::make_unique<Song>(text);
   song->body = body;
   stripParentheses(body);
   std::vector<std::vector<TextPiece>> entries;
   std::vector<TextPiece> wholes;
-  if (!devideDevide(*text, body, ';', '=', entries, sink ? &wholes : nullptr)) {
-    if (sink != nullptr)
-      reportRefused(*sink, body, wholes, "song body", "an entry is KEY = PATTERN");
-    printLine("devideDevide() failed : " + str(body) + " \";\" and \"=\"");
+  if (!devideDevide(*text, body, ';', '=', entries, &wholes)) {
+    reporter.report(refused(body, wholes, "song body", "an entry is KEY = PATTERN"),
+                    {"devideDevide() failed : " + str(body) + " \";\" and \"=\""});
     return nullptr;
   }
   for (std::size_t i = 0; i < entries.size(); ++i) {
     std::vector<TextPiece>& entry = entries[i];
     if (entry.size() != 2) {
-      if (sink != nullptr) reportEntry(*sink, entry, wholes[i].text);
-      printLine("Error in combinePattern() : lst_str.size() != 2");
-      for (const TextPiece& piece : entry) printLine("\tlst_str is : \"" + str(piece) + "\"");
+      std::vector<std::string> said = {"Error in combinePattern() : lst_str.size() != 2"};
+      for (const TextPiece& piece : entry) said.push_back("\tlst_str is : \"" + str(piece) + "\"");
+      reporter.report(badEntry(entry, wholes[i].text), said);
       return nullptr;
     }
     const std::string_view key = entry[0].text;
@@ -262,7 +299,9 @@ std::unique_ptr<Song> combinePattern(const std::shared_ptr<const BalancedText>& 
       delete song->pattern;
       song->pattern = new PatternObject(value);
     } else if (key == "_param") {
-      if (!parseParam(value, loops, angle, distance, sink)) printLine("parameters set to default");
+      if (!parseParam(value, loops, angle, distance, reporter)) {
+        reporter.say("parameters set to default");
+      }
     } else {
       song->addNamedPattern(key, new PatternObject(value));
     }
@@ -271,47 +310,41 @@ std::unique_ptr<Song> combinePattern(const std::shared_ptr<const BalancedText>& 
 }
 
 bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& distance,
-                ProblemSink* sink) {
+                ProblemReporter& reporter) {
   stripParentheses(value);
   std::vector<std::string_view> pieces;
   forEachPiece(value.text, ",", [&](std::size_t begin, std::size_t end) {
     pieces.push_back(value.text.substr(begin, end - begin));
   });
   if (pieces.size() < 3) {
-    if (sink != nullptr) {
-      sink->warning(
-          value.text,
-          "_param has " + std::to_string(pieces.size()) + " value(s), not loops, angle, distance",
-          "the song keeps the values in force before it");
-    }
-    printLine("too few arguments for param");
-    printLine("playlist.txt is set to parameter");
+    reporter.report(
+        {kWarning, value.text,
+         "_param has " + std::to_string(pieces.size()) + " value(s), not loops, angle, distance",
+         "the song keeps the values in force before it"},
+        {"too few arguments for param", "playlist.txt is set to parameter"});
     return false;
   }
-  if (sink != nullptr) reportWords(*sink, pieces);
+  reportWords(reporter, pieces);
   bool accepted = true;
   if (pieces[0] == "_infinite") {
     loops = static_cast<int32_t>(kInfiniteLoops);
   } else {
     loops = readNumber(pieces[0]);
     if (loops < 0 || loops > 998) {
-      if (sink != nullptr) {
-        sink->warning(pieces[0], "loop count " + std::to_string(loops) + " is out of range",
-                      "0 to 998, or _infinite; the song plays once instead");
-      }
-      printLine("can't understand as number of times loop \"" + std::to_string(loops) + "\"");
-      printLine("number of times loop set to 1");
+      reporter.report(
+          {kWarning, pieces[0], "loop count " + std::to_string(loops) + " is out of range",
+           "0 to 998, or _infinite; the song plays once instead"},
+          {"can't understand as number of times loop \"" + std::to_string(loops) + "\"",
+           "number of times loop set to 1"});
       loops = 1;
       accepted = false;
     }
   }
   const int32_t degrees = readNumber(pieces[1]);
   if (degrees < 0 || degrees > 360) {
-    if (sink != nullptr) {
-      sink->warning(pieces[1], "angle " + std::to_string(degrees) + " is out of range",
-                    "0 to 360 degrees; the song sounds ahead (0) instead");
-    }
-    printLine("can't understand as angle \"" + std::to_string(degrees) + "\"");
+    reporter.report({kWarning, pieces[1], "angle " + std::to_string(degrees) + " is out of range",
+                     "0 to 360 degrees; the song sounds ahead (0) instead"},
+                    {"can't understand as angle \"" + std::to_string(degrees) + "\""});
     angle = 0;
     accepted = false;
   } else {
@@ -319,11 +352,9 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
   }
   const int32_t far = readNumber(pieces[2]);
   if (far < 0 || far > 255) {
-    if (sink != nullptr) {
-      sink->warning(pieces[2], "distance " + std::to_string(far) + " is out of range",
-                    "0 (near) to 255 (silent); the song sounds at 100 instead");
-    }
-    printLine("can't understand as distance " + std::to_string(far) + ", must be 0-255.");
+    reporter.report({kWarning, pieces[2], "distance " + std::to_string(far) + " is out of range",
+                     "0 (near) to 255 (silent); the song sounds at 100 instead"},
+                    {"can't understand as distance " + std::to_string(far) + ", must be 0-255."});
     distance = 100;
     accepted = false;
   } else {

@@ -3,10 +3,10 @@
 
 // The statement grammar of a cleaned playlist: "name=(key=value;...);...".
 // Each statement becomes a Song, grown, positioned and appended to the song
-// list; every failure is reported in the program's words. With a problem
-// sink, each problem is also told to it at its place in the text, and a
-// failed statement does not end the reading: every statement is tried, each
-// on its own. Runs on the main thread during start-up.
+// list. Every problem is told once to a reporter, with the program's own
+// lines for it; with a reporter that keeps going (the checker's), a failed
+// statement does not end the reading: every statement is tried, each on its
+// own. Runs on the main thread during start-up.
 
 #include <cstdint>
 #include <memory>
@@ -14,29 +14,28 @@
 #include <vector>
 
 #include "base/balanced_text.h"
+#include "base/problem_reporter.h"
 
-class ProblemSink;
 class SampleCache;
 class Song;
 
 // True when every statement became a Song. The songs built before a failure
 // stay in songs.
 bool buildSongs(const std::shared_ptr<const BalancedText>& text, SampleCache& samples,
-                std::vector<std::unique_ptr<Song>>& songs, ProblemSink* sink = nullptr);
+                std::vector<std::unique_ptr<Song>>& songs, ProblemReporter& reporter);
 
 // Assembles one Song from a statement's name and body (stripped in place);
 // null, with messages, when the body cannot be read. "_param" entries update
 // the running parameters.
 std::unique_ptr<Song> combinePattern(const std::shared_ptr<const BalancedText>& text,
                                      TextPiece name, TextPiece& body, int32_t& loops,
-                                     int16_t& angle, uint8_t& distance,
-                                     ProblemSink* sink = nullptr);
+                                     int16_t& angle, uint8_t& distance, ProblemReporter& reporter);
 
 // Reads "loops,angle,distance" (stripped in place) into the running
 // parameters; a refused value takes its default. True when all three were
 // present and accepted.
 bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& distance,
-                ProblemSink* sink = nullptr);
+                ProblemReporter& reporter);
 
 // The names between double quotes in a cleaned playlist, in order, each
 // once: the sample files its notes name (and any other quoted text), for

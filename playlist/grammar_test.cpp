@@ -2,6 +2,7 @@
 // pattern texts and the failures of growing, in the program's words.
 
 #include "playlist/grammar.h"
+#include "base/problem_reporter.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,9 @@ Built build(const std::string& playlist) {
   testkit::StdoutCapture out;
   std::string text = playlist;
   cleanPlaylistText(text);
-  Built built{buildSongs(std::make_shared<const BalancedText>(text), samples, songs), "", ""};
+  ProblemReporter player;
+  Built built{buildSongs(std::make_shared<const BalancedText>(text), samples, songs, player), "",
+              ""};
   built.out = out.text();
   for (const auto& song : songs) {
     built.songs += std::string(song->songName) + " " + std::to_string(song->loops) + " " +

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "base/console.h"
+#include "base/problem_reporter.h"
 #include "base/signals.h"
 #include "base/source_map.h"
 #include "base/text_division.h"
@@ -20,9 +20,17 @@ enum class Read { kDone, kFailed, kTooLarge, kInterrupted };
 
 // Reads up to the first NUL or Ctrl-Z, the end of the file, or one byte more
 // than the limit. Never blocks where a signal could not end the wait.
-Read readRaw(int fd, std::string& raw) {
+// why: what failed, for a person.
+Read readRaw(int fd, std::string& raw, std::string& why) {
   struct stat info;
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return Read::kFailed;
+  if (fstat(fd, &info) != 0) {
+    why = std::strerror(errno);
+    return Read::kFailed;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    why = "it is a directory";
+    return Read::kFailed;
+  }
   if (S_ISREG(info.st_mode) && info.st_size > 0) {
     raw.reserve(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kMostPlaylistBytes));
   }
@@ -33,13 +41,19 @@ Read readRaw(int fd, std::string& raw) {
   for (;;) {
     if (waits) {
       const Readiness ready = waitReady(fd, POLLIN);
-      if (ready == Readiness::kFailed) return Read::kFailed;
+      if (ready == Readiness::kFailed) {
+        why = std::strerror(errno);
+        return Read::kFailed;
+      }
       if (ready == Readiness::kSignal) return Read::kInterrupted;
     }
     const ssize_t got = read(fd, buffer, sizeof buffer);
     if (got < 0 && errno == EAGAIN) continue;
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return Read::kFailed;
+    if (got < 0) {
+      why = std::strerror(errno);
+      return Read::kFailed;
+    }
     if (got == 0) return Read::kDone;
     const std::size_t size = static_cast<std::size_t>(got);
     std::size_t end = size;
@@ -55,24 +69,32 @@ Read readRaw(int fd, std::string& raw) {
 
 }  // namespace
 
-bool readWholeFile(const std::string& path, std::string& text, SourceMap* map) {
+bool readWholeFile(const std::string& path, std::string& text, ProblemReporter& reporter,
+                   SourceMap* map) {
   // Non-blocking, so that a FIFO without a writer cannot hold the open.
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   std::string raw;
-  const Read read = fd < 0 ? Read::kFailed : readRaw(fd, raw);
+  std::string why = fd < 0 ? std::strerror(errno) : "";
+  const Read read = fd < 0 ? Read::kFailed : readRaw(fd, raw, why);
   if (fd >= 0) close(fd);
+  const std::string line = "Unable to Open file \"" + path + "\"";
   switch (read) {
     case Read::kDone:
       break;
     case Read::kFailed:
-      printLine("Unable to Open file \"" + path + "\"");
+      reporter.report({ProblemReporter::Kind::kError, {}, "cannot read the playlist: " + why, ""},
+                      {line});
       return false;
-    case Read::kTooLarge:
-      printLine("Unable to Open file \"" + path + "\" : larger than " +
-                std::to_string(kMostPlaylistBytes >> 20) + " MB");
+    case Read::kTooLarge: {
+      const std::string limit = "larger than " + std::to_string(kMostPlaylistBytes >> 20) + " MB";
+      reporter.report({ProblemReporter::Kind::kError, {}, "the playlist is " + limit, ""},
+                      {line + " : " + limit});
       return false;
+    }
     case Read::kInterrupted:
-      printLine("Unable to Open file \"" + path + "\" : interrupted");
+      reporter.report(
+          {ProblemReporter::Kind::kError, {}, "reading the playlist was interrupted", ""},
+          {line + " : interrupted"});
       return false;
   }
   if (raw.compare(0, 3, "\xEF\xBB\xBF") == 0) raw.erase(0, 3);

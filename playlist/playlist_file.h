@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+class ProblemReporter;
 class SourceMap;
 
 // Playlists are refused above this size.
@@ -20,10 +21,11 @@ constexpr std::size_t kMostPlaylistBytes = std::size_t{256} << 20;
 // NUL or Ctrl-Z byte, where reading stops. A pipe
 // is read as it comes; a signal (SIGINT, SIGTERM, SIGHUP) while waiting for
 // it gives up. A file that cannot be opened, a directory, a read error, a
-// text above kMostPlaylistBytes or a signal gives a message and false, with
-// text untouched. A map, when given, gets the bytes read and the origin of
-// each byte of text.
-bool readWholeFile(const std::string& path, std::string& text, SourceMap* map = nullptr);
+// text above kMostPlaylistBytes or a signal is told to reporter and gives
+// false, with text untouched. A map, when given, gets the bytes read and the
+// origin of each byte of text.
+bool readWholeFile(const std::string& path, std::string& text, ProblemReporter& reporter,
+                   SourceMap* map = nullptr);
 
 // Removes every "//" comment with the line feed that ends it; every other
 // line feed goes too. Origins, when given, follow the bytes kept (SourceMap).

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "testing/fakes.h"
@@ -11,6 +12,18 @@
 namespace {
 
 using testkit::FakeMixer;
+
+// Whether condition came true within ten seconds: a pool that never starts
+// a decoding fails rather than hangs.
+template <typename Condition>
+bool within(Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
 
 class DecodePoolTest : public ::testing::Test {
  protected:
@@ -45,20 +58,21 @@ TEST_F(DecodePoolTest, DecodesOnEveryWorkerAndGivesEachJobItsOwnResult) {
 
 // A job that no worker has begun is decoded by the thread that takes it.
 TEST_F(DecodePoolTest, TheTakerDecodesAJobNoWorkerBegan) {
-  write("slow", "takes 100000");
+  write("slow", "takes 20000");
   write("quick", "x");
   DecodePool pool(mixer_, nullptr, 1);
   const auto slow = pool.submit(file("slow"));
   const auto quick = pool.submit(file("quick"));
-  while (mixer_.decoding.load() == 0) std::this_thread::yield();
+  ASSERT_TRUE(within([&] { return mixer_.decoding.load() == 1; }));
   std::shared_ptr<const Sample> sample;
   std::string error;
   EXPECT_TRUE(pool.take(quick, sample, error)) << error;
   EXPECT_NE(sample, nullptr);
   EXPECT_EQ(mixer_.mostAtOnce.load(), 2);
-  // The slow one is interrupted rather than waited for.
+  // The slow one is interrupted rather than waited for: it never decodes.
   pool.cancelAll();
   EXPECT_EQ(mixer_.decoding.load(), 0);
+  EXPECT_EQ(mixer_.decoded.load(), 1);
 }
 
 TEST_F(DecodePoolTest, EndsEveryDecodingWhenInterrupted) {
@@ -68,7 +82,7 @@ TEST_F(DecodePoolTest, EndsEveryDecodingWhenInterrupted) {
       mixer_, [&signal] { return signal.load(); }, 2);
   const auto first = pool.submit(file("slow"));
   const auto second = pool.submit(file("slow"));
-  while (mixer_.decoding.load() < 2) std::this_thread::yield();
+  ASSERT_TRUE(within([&] { return mixer_.decoding.load() == 2; }));
   signal.store(true);
   for (const auto& job : {first, second}) {
     std::shared_ptr<const Sample> sample;
@@ -79,9 +93,9 @@ TEST_F(DecodePoolTest, EndsEveryDecodingWhenInterrupted) {
   // A job cancelled alone ends too; the pool takes more afterwards.
   signal.store(false);
   const auto cancelled = pool.submit(file("slow"));
-  while (mixer_.decoding.load() < 1) std::this_thread::yield();
+  ASSERT_TRUE(within([&] { return mixer_.decoding.load() == 1; }));
   pool.cancel(cancelled);
-  while (mixer_.decoding.load() > 0) std::this_thread::yield();
+  ASSERT_TRUE(within([&] { return mixer_.decoding.load() == 0; }));
   write("quick", "x");
   std::shared_ptr<const Sample> sample;
   std::string error;

@@ -49,7 +49,6 @@ class FileDescriptor {
   }
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
 
  private:
   int fd_;
@@ -415,8 +414,10 @@ class Output {
 
 constexpr std::size_t kBlockValues = 1 << 15;
 
+// unread: whether the failure was that no sound could be read (rather than
+// a limit of ours).
 bool decodeOpen(SNDFILE* file, const SF_INFO& info, int mixerRate, DecodedSample& out,
-                const DecodeOptions& options, std::string& error) {
+                const DecodeOptions& options, std::string& error, bool& unread) {
   if (info.samplerate < kMinSampleRate || info.samplerate > kMaxSampleRate)
     return fail(error, "sample rate " + std::to_string(info.samplerate) + " Hz is outside " +
                            std::to_string(kMinSampleRate) + " to " +
@@ -491,6 +492,7 @@ bool decodeOpen(SNDFILE* file, const SF_INFO& info, int mixerRate, DecodedSample
   if (resampling && !emit(nullptr, 0)) return false;
   // A damaged stream plays as far as it decoded, as SDL_mixer played it.
   if (output.sound() == 0) {
+    unread = true;
     const int problem = sf_error(file);
     return fail(error,
                 problem != SF_ERR_NO_ERROR ? sf_error_number(problem) : "the file holds no sound");
@@ -515,13 +517,15 @@ bool decode(const std::string& path, int mixerRate, DecodedSample& out,
   std::string reason;
   std::unique_ptr<SplicedFile> view;
   SNDFILE* file = openSound(fd, size, magic, view, info, reason);
-  const bool decoded = file != nullptr && decodeOpen(file, info, mixerRate, out, options, reason);
+  bool unread = file == nullptr;
+  const bool decoded =
+      file != nullptr && decodeOpen(file, info, mixerRate, out, options, reason, unread);
   if (file != nullptr) sf_close(file);
   if (decoded) return true;
-  // Whatever SDL_mixer did not know it refused in these words: a playlist
-  // that failed on such a file fails with the same lines.
-  return fail(error,
-              reason == kDecodeInterrupted || sdlMixerKnew(magic) ? reason : kUnrecognizedSample);
+  // A file that SDL_mixer did not know and that no decoder reads either is
+  // refused in SDL_mixer's words: a playlist that failed on such a file
+  // fails with the same lines.
+  return fail(error, unread && !sdlMixerKnew(magic) ? kUnrecognizedSample : reason);
 }
 
 // ---------------------------------------------------------------------------

@@ -402,6 +402,10 @@ const HostileCase kHostileCases[] = {
     {"WavRate1", bytes(wavFile(1, 1, kForty)), "sample rate 1 Hz is outside 1000 to 384000 Hz"},
     {"WavRate22579200", bytes(wavFile(1, 22579200, kForty)),
      "sample rate 22579200 Hz is outside 1000 to 384000 Hz"},
+    // A format SDL_mixer did not know, which libsndfile reads: refused for
+    // what is wrong with it.
+    {"CafRate500", sndfile(SF_FORMAT_CAF | SF_FORMAT_PCM_16, 500, 1),
+     "sample rate 500 Hz is outside 1000 to 384000 Hz"},
     // The fmt chunk's header is the file's last bytes.
     {"WavFmtCutShort", bytes("RIFF" + le(100, 4) + "WAVEfmt " + le(16, 4)),
      "Error in WAV/W64/RF64 file. Malformed 'fmt ' chunk."},

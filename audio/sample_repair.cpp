@@ -213,8 +213,10 @@ bool spliceWavPads(int fd, uint64_t size, SplicedFile& out) {
   uint64_t at = 12, copied = 0;
   int pads = 0;
   // The chunks before the sound: a chunk of odd length followed by a name
-  // one byte early lacks its pad.
-  while (at + 8 <= size && f.isName(at) && !f.is(at, "data") && pads < 1024) {
+  // one byte early lacks its pad. A file has a few chunks before its sound;
+  // one of millions is not walked to its end.
+  for (int chunks = 0; at + 8 <= size && f.isName(at) && !f.is(at, "data") && chunks < 4096;
+       ++chunks) {
     const uint64_t length = f.le(at + 4, 4), end = at + 8 + length;
     if (length % 2 == 1 && f.isName(end) && !f.isName(end + 1)) {
       out.addFile(copied, end - copied);

@@ -14,8 +14,8 @@ cd "$here"
 # function names; dpkg-buildpackage wants build-essential beside the
 # package's own build dependencies.
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev valgrind \
-  alsa-utils flac pulseaudio pulseaudio-utils libsdl1.2-compat clang libclang-rt-14-dev llvm \
-  mandoc build-essential dpkg-dev debhelper sndfile-programs sox vorbis-tools ninja-build \
+  alsa-utils pulseaudio pulseaudio-utils libsdl1.2-compat clang libclang-rt-14-dev llvm \
+  mandoc build-essential dpkg-dev debhelper sndfile-programs sox ninja-build \
   clang-format
 jobs="$(nproc)"
 # Most tests wait on the mix in real time and use little of a processor: two

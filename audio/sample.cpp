@@ -1,18 +1,26 @@
 #include "audio/sample.h"
 
-Sample::Sample(const std::vector<int16_t>& frames, uint32_t leadFrames, int channels)
-    : lead_(leadFrames), channels_(channels > 2 ? static_cast<std::size_t>(channels) : 2) {
-  const std::size_t count = frames.size() / 2;
-  data_.reserve((std::size_t{leadFrames} + count) * channels_);
-  data_.assign(std::size_t{leadFrames} * channels_, 0);
-  if (channels_ == 2) {
-    data_.insert(data_.end(), frames.begin(), frames.begin() + 2 * count);
-    return;
-  }
-  for (std::size_t i = 0; i < count; ++i) {
-    data_.push_back(frames[2 * i]);
-    data_.push_back(frames[2 * i + 1]);
-    data_.insert(data_.end(), channels_ - 2, 0);
+#include <algorithm>
+#include <utility>
+
+Sample::Sample(std::vector<int16_t>&& withLead, uint32_t leadFrames, std::string format,
+               int channels)
+    : data_(std::move(withLead)),
+      lead_(leadFrames),
+      channels_(channels > 2 ? static_cast<std::size_t>(channels) : 2),
+      format_(std::move(format)) {
+  // Whole frames, and at least the lead.
+  const std::size_t frames = std::max(data_.size() / 2, std::size_t{leadFrames});
+  data_.resize(frames * channels_, 0);
+  if (channels_ == 2) return;
+  // Widened where they lie, from the last frame back: a frame's new place
+  // begins at or after its old one, so none is overwritten before it moves.
+  for (std::size_t i = frames; i-- > 0;) {
+    const int16_t left = data_[2 * i], right = data_[2 * i + 1];
+    int16_t* frame = data_.data() + channels_ * i;
+    std::fill(frame, frame + channels_, int16_t{0});
+    frame[0] = left;
+    frame[1] = right;
   }
 }
 

@@ -3,16 +3,19 @@
 
 // The Mixer on SDL 1.2 and SDL_mixer 1.2: signed 16-bit frames at the rate
 // and on the speakers asked for (22050 Hz stereo unless told otherwise), in
-// buffers of about 23 ms (512 frames at 22050 Hz), 16 channels. Notes wait in a NoteQueue; after
-// SDL_mixer has mixed each buffer (its post-mix hook, on the audio thread, under the audio lock),
-// the notes that fall in the next buffer are started there, each on a free channel through a chunk
-// record of that channel whose data begins as many frames of silence before the sound as the note
-// lies into the buffer. So notes start on their exact frames, their position is set before their
-// first frame is mixed, and the frames mixed are the clock. The hook keeps the audio thread's
-// contract (audio/mixer.h): a channel holds its note, and with it its sample, until the hook sees
-// the channel ended and hands the note back; refusals go back the same way, to be told by whoever
-// collects. A note is placed at its angle and distance by SDL_mixer (Mix_SetPosition) on stereo,
-// and by a SurroundPanner on quad and 5.1.
+// buffers of about 23 ms (512 frames at 22050 Hz), 16 channels. Notes wait
+// in a NoteQueue; after SDL_mixer has mixed each buffer (its post-mix hook,
+// on the audio thread, under the audio lock), the notes that fall in the
+// next buffer are started there, each on a free channel through a chunk
+// record of that channel whose data begins as many frames of silence before
+// the sound as the note lies into the buffer. So notes start on their exact
+// frames, their position is set before their first frame is mixed, and the
+// frames mixed are the clock. The hook keeps the audio thread's contract
+// (audio/mixer.h): a channel holds its note, and with it its sample, until
+// the hook sees the channel ended and hands the note back; refusals go back
+// the same way, to be told by whoever collects. A note is placed at its
+// angle and distance by SDL_mixer (Mix_SetPosition) on stereo, and by a
+// SurroundPanner on quad and 5.1.
 //
 // Every mixed buffer is levelled by a MixEnvelope (volume, fades, limiter).
 // A MixHook sees every mixed buffer then, on the audio thread; the renderer
@@ -60,8 +63,8 @@ class SdlMixer : public Mixer {
   int rate() const override { return rate_; }
   int channels() const override { return channels_; }
   uint32_t bufferFrames() const override { return bufferFrames_; }
-  bool decode(const std::string& path, std::shared_ptr<const Sample>& sample,
-              std::string& error) override;
+  bool decode(const std::string& path, const std::function<bool()>& interrupted,
+              std::shared_ptr<const Sample>& sample, std::string& error) override;
   void start(NoteStart note) override;
   void collect() override;
   uint64_t framesMixed() const override { return frames_.load(std::memory_order_acquire); }

@@ -29,7 +29,8 @@ class NoMixer : public Mixer {
   int rate() const override { return 22050; }
   int channels() const override { return 2; }
   uint32_t bufferFrames() const override { return 512; }
-  bool decode(const std::string&, std::shared_ptr<const Sample>&, std::string&) override {
+  bool decode(const std::string&, const std::function<bool()>&, std::shared_ptr<const Sample>&,
+              std::string&) override {
     return false;
   }
   void start(NoteStart) override {}

@@ -128,10 +128,11 @@ class Render : public MixHook {
       // the next one.
       begin(framesMixed);
     } else {
-      // Straight from the mixer's buffer, which is large enough for a write
-      // to be worth its call.
       const uint64_t frames = std::min(buffer, totalFrames_ - rendered_);
-      if (!out_.writeLittleEndian(stream, frames, error_)) return end(false);
+      pending_.insert(pending_.end(), stream, stream + frames * frameBytes_);
+      if ((pending_.size() >= kWriteBytes || rendered_ + frames >= totalFrames_) && !flush()) {
+        return end(false);
+      }
       rendered_ += frames;
       renderedFrames.store(rendered_, std::memory_order_relaxed);
       if (rendered_ >= totalFrames_) return end(true);
@@ -218,6 +219,17 @@ class Render : public MixHook {
     }
   }
 
+  // Many buffers go out in one write: a call for each would cost more than
+  // the copy.
+  static constexpr std::size_t kWriteBytes = 1 << 20;
+
+  bool flush() {
+    const bool written =
+        out_.writeLittleEndian(pending_.data(), pending_.size() / frameBytes_, error_);
+    pending_.clear();
+    return written;
+  }
+
   void ended(uint32_t index) {
     reports_[index]->flush();
     printLine(std::string(session_.songs()[index]->songName) + " done");
@@ -241,6 +253,7 @@ class Render : public MixHook {
   WavWriter& out_;
   const uint64_t totalFrames_;
   const std::size_t frameBytes_;
+  std::vector<uint8_t> pending_;
   std::vector<std::unique_ptr<SongPlayer>> players_;
   std::vector<std::shared_ptr<PlayReport>> reports_;
   std::vector<uint32_t> ending_;  // songs played out, waiting for their notes

@@ -14,9 +14,12 @@
 
 namespace {
 
-// Rendering mixes in larger buffers: each costs the disk driver a pause
-// and a write, and SDL_mixer a copy for each playing channel's effect.
-constexpr uint32_t kRenderBufferFrames = 8192;
+// Rendering mixes in larger buffers than live: each costs the disk driver a
+// pause and a write, and SDL_mixer a copy for each playing channel's effect.
+// Not larger than this, though: whether a note finds a free channel is
+// decided once per buffer, so when all 16 are busy a larger buffer would
+// refuse other notes than renders always have (and, measured, gain little).
+constexpr uint32_t kRenderBufferFrames = 2048;
 
 // SDL 1.2 picks and sets up its drivers only from the environment.
 bool initializeSdl(SdlMixer::Device device) {

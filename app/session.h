@@ -24,6 +24,7 @@
 #include "audio/mixer.h"
 #include "audio/sample_cache.h"
 #include "pattern/song.h"
+#include "pattern/song_gains.h"
 #include "pattern/song_player.h"
 
 class Players;
@@ -92,6 +93,8 @@ class Session {
   SampleCache& samples() { return samples_; }
   std::atomic<bool>& stopFlag() { return stop_; }
   PlayContext& playContext() { return context_; }
+  // The songs' levels, by name: the players' notes carry them.
+  SongGains& gains() { return gains_; }
 
  private:
   bool start(const std::string& path, SourceMap* map, ProblemReporter& reporter);
@@ -102,6 +105,7 @@ class Session {
   std::unique_ptr<Mixer> mixer_;
   std::unique_ptr<Clock> clock_;
   std::atomic<bool> stop_{false};
+  SongGains gains_;
   PlayContext context_;
   SampleCache samples_;
   std::shared_ptr<const BalancedText> text_;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+// Named, so that nothing here meets a helper of another test in a unity
+// build.
+namespace control_command_test {
 namespace {
 
 using Kind = ControlCommand::Kind;
@@ -72,3 +75,4 @@ TEST(ControlCommand, WritesWhatItReadsBack) {
 }
 
 }  // namespace
+}  // namespace control_command_test

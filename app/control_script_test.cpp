@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+// Named, so that nothing here meets a helper of another test in a unity
+// build.
+namespace control_script_test {
 namespace {
 
 TEST(ControlScript, ReadsTimedCommandsInTheOrderOfTheirTimes) {
@@ -71,3 +74,4 @@ TEST(ControlScript, ACommandFallsOnTheFirstBufferAtOrAfterItsTime) {
 }
 
 }  // namespace
+}  // namespace control_script_test

@@ -24,24 +24,33 @@ uint32_t bigEndian32(const uint8_t* at) {
   return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3];
 }
 
+// The argument's value; liblo lays arguments out four bytes apart, so an
+// argument of eight bytes may not be aligned for a read as lo_arg.
+template <typename T>
+T valueOf(const lo_arg* arg) {
+  T value;
+  std::memcpy(&value, arg, sizeof value);
+  return value;
+}
+
 // The one number a message carries; false when it carries other than one,
 // or one that is not a number.
 bool number(lo_message message, double& value) {
   if (lo_message_get_argc(message) != 1) return false;
   const char type = lo_message_get_types(message)[0];
-  lo_arg* arg = lo_message_get_argv(message)[0];
+  const lo_arg* arg = lo_message_get_argv(message)[0];
   switch (type) {
     case LO_INT32:
-      value = arg->i;
+      value = valueOf<int32_t>(arg);
       return true;
     case LO_INT64:
-      value = static_cast<double>(arg->h);
+      value = static_cast<double>(valueOf<int64_t>(arg));
       return true;
     case LO_FLOAT:
-      value = arg->f;
+      value = valueOf<float>(arg);
       return true;
     case LO_DOUBLE:
-      value = arg->d;
+      value = valueOf<double>(arg);
       return true;
     case LO_TRUE:
       value = 1;

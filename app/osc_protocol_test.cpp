@@ -12,6 +12,9 @@
 #include "pattern/song_gains.h"
 #include "testing/fakes.h"
 
+// Named, so that nothing here meets a helper of another test in a unity
+// build.
+namespace osc_protocol_test {
 namespace {
 
 // A message with the given arguments: "f0.5", "i1", "s...", "T", "F", "d2".
@@ -52,6 +55,18 @@ std::string bigEndian(uint32_t value) {
   std::string out(4, '\0');
   for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(value >> (24 - 8 * i));
   return out;
+}
+
+// Argument i, read where liblo put it (four bytes apart, not aligned for
+// lo_arg's eight-byte members).
+template <typename T>
+T argument(lo_message message, int i) {
+  T value;
+  std::memcpy(&value, lo_message_get_argv(message)[i], sizeof value);
+  return value;
+}
+const char* text(lo_message message, int i) {
+  return reinterpret_cast<const char*>(lo_message_get_argv(message)[i]);
 }
 
 // A bundle of the given elements, to be carried out at once.
@@ -129,9 +144,9 @@ TEST_F(OscProtocolTest, StatusIsAnsweredWithTheMixAndEverySong) {
   ASSERT_NE(mix, nullptr);
   EXPECT_EQ(path, "/velumora/status");
   EXPECT_STREQ(lo_message_get_types(mix), "sfi");
-  EXPECT_STREQ(&lo_message_get_argv(mix)[0]->s, "paused");
-  EXPECT_EQ(lo_message_get_argv(mix)[1]->f, 1.0f);
-  EXPECT_EQ(lo_message_get_argv(mix)[2]->i, 3);
+  EXPECT_STREQ(text(mix, 0), "paused");
+  EXPECT_EQ(argument<float>(mix, 1), 1.0f);
+  EXPECT_EQ(argument<int32_t>(mix, 2), 3);
   lo_message_free(mix);
   const struct {
     const char* name;
@@ -143,9 +158,9 @@ TEST_F(OscProtocolTest, StatusIsAnsweredWithTheMixAndEverySong) {
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(path, "/velumora/status/song");
     EXPECT_STREQ(lo_message_get_types(song), "sfi");
-    EXPECT_STREQ(&lo_message_get_argv(song)[0]->s, songs[i].name);
-    EXPECT_EQ(lo_message_get_argv(song)[1]->f, songs[i].volume);
-    EXPECT_EQ(lo_message_get_argv(song)[2]->i, songs[i].muted);
+    EXPECT_STREQ(text(song, 0), songs[i].name);
+    EXPECT_EQ(argument<float>(song, 1), songs[i].volume);
+    EXPECT_EQ(argument<int32_t>(song, 2), songs[i].muted);
     lo_message_free(song);
   }
 }
@@ -192,3 +207,4 @@ TEST_F(OscProtocolTest, IgnoresWhatItDoesNotKnowAndSaysWhat) {
 }
 
 }  // namespace
+}  // namespace osc_protocol_test

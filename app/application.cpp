@@ -163,6 +163,16 @@ int runVelumora(int argc, char** argv) {
       watchFiles(watcher, path, session.samples());
     };
   }
+  // What cannot be opened is told before the songs' lines.
+  if (!options.record.empty() && !controller.record(options.record, options.seed, error)) {
+    printLine("cannot record the controls in \"" + options.record + "\" : " + error);
+  }
+  OscServer osc(controller);
+  const std::string oscAddress = options.oscHost + ":" + options.oscPort;
+  bool oscOpen = !options.oscPort.empty() && osc.open(options.oscHost, options.oscPort, error);
+  if (!options.oscPort.empty() && !oscOpen) {
+    printLine("cannot take OSC on " + oscAddress + " : " + error);
+  }
   // Watched before the songs start, so that a save made as the first songs
   // start is seen.
   session.startPlayers(true);
@@ -171,17 +181,11 @@ int runVelumora(int argc, char** argv) {
   }
   controller.setOrigin(session.origin());
   controller.setSongs(songNames(session));
-  if (!options.record.empty() && !controller.record(options.record, options.seed, error)) {
-    printLine("cannot record the controls in \"" + options.record + "\" : " + error);
-  }
   // The doors open once the songs play, and close before the mixer does.
   MprisService mpris(controller, fileName(path));
   controller.onChange([&mpris] { mpris.changed(); });
   if (options.mpris) mpris.start();
-  OscServer osc(controller);
-  if (!options.oscPort.empty() && !osc.start(options.oscHost, options.oscPort, error)) {
-    printLine("cannot take OSC on " + options.oscHost + ":" + options.oscPort + " : " + error);
-  }
+  if (oscOpen && !osc.start(error)) printLine("cannot take OSC on " + oscAddress + " : " + error);
   waits.heldMs = [&controller](bool& still) { return controller.pausedMs(still); };
   waits.quitFd = controller.quitDescriptor();
   waits.onQuit = [&controller] { return controller.takeQuit(); };

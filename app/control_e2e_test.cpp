@@ -320,14 +320,20 @@ TEST(Control, MediaKeysAndOscReachThePlayerOnTheSessionBus) {
   // one with --no-mpris takes none.
   Child second(testkit::kVelumora, {"--no-mpris", "p.txt"}, dir.path(), env);
   ASSERT_TRUE(second.waitFor(testkit::kStarted));
-  Child third(testkit::kVelumora, {"p.txt"}, dir.path(), env);
+  Child third(testkit::kVelumora, {"--fade-out", "5", "p.txt"}, dir.path(), env);
   const std::string instance = "velumora.instance";
   ASSERT_TRUE(onTheBus(instance + std::to_string(third.pid())));
   EXPECT_FALSE(onTheBus(instance + std::to_string(second.pid()), 1)) << "--no-mpris";
-  // Stop ends the player, as Quit does.
-  tool(kPlayerctl, {"--player=" + instance + std::to_string(third.pid()), "stop"});
+  // Stop ends the player, as Quit does; paused, with nothing to fade.
+  const std::string thirdPlayer = "--player=" + instance + std::to_string(third.pid());
+  tool(kPlayerctl, {thirdPlayer, "pause"});
+  ASSERT_TRUE(third.waitFor("paused\n"));
+  const auto stopped = std::chrono::steady_clock::now();
+  tool(kPlayerctl, {thirdPlayer, "stop"});
   EXPECT_EQ(third.wait(), 0);
-  EXPECT_NE(third.out().find("quit: ending\nterminating all threads...\n"), std::string::npos)
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(3));
+  EXPECT_NE(third.out().find("paused\nquit: ending\nterminating all threads...\n"),
+            std::string::npos)
       << third.out();
   second.write("q\n");
   EXPECT_EQ(second.wait(), 0);

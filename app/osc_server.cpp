@@ -65,7 +65,7 @@ bool OscServer::parseAddress(const std::string& text, std::string& host, std::st
   return number >= 1 && number <= 65535;
 }
 
-bool OscServer::start(const std::string& host, const std::string& port, std::string& error) {
+bool OscServer::open(const std::string& host, const std::string& port, std::string& error) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_DGRAM;
@@ -89,6 +89,14 @@ bool OscServer::start(const std::string& host, const std::string& port, std::str
   freeaddrinfo(found);
   if (socket_ < 0) {
     error = std::strerror(failure);
+    return false;
+  }
+  return true;
+}
+
+bool OscServer::start(std::string& error) {
+  if (socket_ < 0) {
+    error = "no socket";
     return false;
   }
   if (pipe2(stopPipe_, O_CLOEXEC) != 0 || !thread_.start([this] { serve(); }, kStackBytes, error)) {

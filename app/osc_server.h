@@ -10,7 +10,7 @@
 // told otherwise): liblo 0.31 binds its servers to every address; liblo
 // reads and writes the messages.
 //
-// start() and stop() on the main thread; stop() (or the destructor) joins
+// open(), start() and stop() on the main thread; stop() (or the destructor) joins
 // the thread, so that no command comes after it returns.
 
 #include <atomic>
@@ -35,8 +35,10 @@ class OscServer {
   // address); the port from 1 to 65535. False when text is not one.
   static bool parseAddress(const std::string& text, std::string& host, std::string& port);
 
-  // Opens the socket and starts serving; false with the reason in error.
-  bool start(const std::string& host, const std::string& port, std::string& error);
+  // Opens the socket; false with the reason in error.
+  bool open(const std::string& host, const std::string& port, std::string& error);
+  // Serves the socket opened; false with the reason in error.
+  bool start(std::string& error);
   void stop();
 
  private:

@@ -2,8 +2,8 @@
 #define VELUMORA_APP_SESSION_H_
 
 // Everything one run of a program has: the mixer and the clock it was given,
-// the samples, the songs, the stop flag, the console lock, and the live
-// players. The live program, the checker, the renderer and the fuzz targets
+// the samples, the songs and their gains, the stop flag, the console lock,
+// and the live players. The live program, the checker, the renderer and the fuzz targets
 // each make one. Start-up, the players, reloading and shutdown print the
 // program's messages in its words.
 //

@@ -189,6 +189,39 @@ TEST(Control, APauseAndLevelsFallOnTheirFramesAndRenderAsPlayed) {
   }
 }
 
+TEST(Control, ARenderPausesOnItsFrameEvenAsANoteBeginsThere) {
+  TempDir dir;
+  // A tone without a gap: one second, every second.
+  ASSERT_TRUE(testkit::writeToneWav(dir.file("hum.wav"), Tone{440, 1.0, 0.3}));
+  ASSERT_TRUE(dir.write("p.txt", "s=(_main=(\"hum.wav\",1000);_param=_infinite,0,0);"));
+  // The pause falls on the buffer that begins at 22016, whose first notes
+  // start (at 22050) as it is taken; play comes back at 33280.
+  ASSERT_TRUE(dir.write("c.txt", "0.998 pause\n1.5 play\n"));
+  for (const char* script : {"c.txt", ""}) {
+    std::vector<std::string> args = {
+        "p.txt", *script ? "r.wav" : "plain.wav", "--seconds", "3", "--fade-out", "0.5"};
+    if (*script) args.insert(args.end(), {"--control", script});
+    const auto render = testkit::runToEnd(testkit::kRender, args, dir.path());
+    ASSERT_EQ(render.status, 0) << render.out;
+    if (*script) EXPECT_NE(render.out.find("\npaused\nplaying\n"), std::string::npos);
+  }
+  StereoCapture rendered, plain;
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), rendered, 44));
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("plain.wav"), plain, 44));
+  const std::size_t pause = 22016, paused = 33280 - 22016;
+  EXPECT_EQ(testkit::rms(rendered.left, pause, paused), 0);
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < 2 * 22050; ++i) {
+    const std::size_t was = i >= pause ? i - paused : i;
+    if (i >= pause && i < pause + paused) continue;
+    differing += rendered.left[i] != plain.left[was];
+  }
+  EXPECT_EQ(differing, 0u);
+  // The fade-out ends with the render, though the mix stood still a while.
+  EXPECT_GT(testkit::rms(rendered.left, 54000, 1000), 4000);
+  EXPECT_LT(testkit::rms(rendered.left, 3 * 22050 - 220, 220), 200);
+}
+
 // An OSC socket of the test's own, for the status answer.
 class OscClient {
  public:

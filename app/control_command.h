@@ -5,15 +5,16 @@
 // desktop's media keys (MPRIS), an OSC message, or a line of a control script.
 // Its words, as a control script writes them:
 //
-//   pause                     stop the mix where it is
-//   play                      go on from there
-//   volume LEVEL              the level of the whole mix, 0 to 4 (1: as --volume 100)
-//   song NAME volume LEVEL    the level of the song NAME, 0 to 4
-//   song NAME mute 1          silence it; it keeps its time (0: hear it again)
-//   quit                      end, as q does
+//   pause                   stop the mix where it is
+//   play                    go on from there
+//   volume LEVEL            the level of the whole mix (1: as --volume 100)
+//   song NAME volume LEVEL  the level of the song NAME
+//   song NAME mute 1        silence it; it keeps its time (0: hear it again)
+//   quit                    end, as q does
 //
-// NAME is the song's name as the playlist writes it, or in double quotes
-// (with \" and \\ inside) when it holds white space or a quote. A value.
+// A LEVEL is a number from 0 to 4. NAME is the song's name as the playlist
+// writes it, or in double quotes (with \" and \\ inside) when it holds white
+// space or a quote.
 
 #include <string>
 #include <string_view>

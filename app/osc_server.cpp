@@ -35,7 +35,7 @@ class Complaints {
       return;
     }
     std::string line = "velumora: OSC: ignored " + complaint;
-    if (quiet_ > 0) line += " (and " + std::to_string(quiet_) + " more before)";
+    if (quiet_ > 0) line += " (and " + std::to_string(quiet_) + " more since the last line)";
     printOnStandardError(line + "\n");
     told_ = true;
     last_ = now;

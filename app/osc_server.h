@@ -5,13 +5,13 @@
 // by a thread of its own that hands each packet to an OscProtocol and sends
 // its answers back to the sender. A packet that is malformed or asks for
 // something unknown is ignored, with at most one line a second on standard
-// error (the line after a quiet spell says how many more were ignored).
+// error (a line says how many more were ignored since the one before).
 // The socket is our own, bound to the address asked for (127.0.0.1 unless
 // told otherwise): liblo 0.31 binds its servers to every address; liblo
 // reads and writes the messages.
 //
-// open(), start() and stop() on the main thread; stop() (or the destructor) joins
-// the thread, so that no command comes after it returns.
+// open(), start() and stop() on the main thread; stop() (or the destructor)
+// joins the thread, so that no command comes after it returns.
 
 #include <atomic>
 #include <cstdint>

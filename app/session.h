@@ -3,9 +3,9 @@
 
 // Everything one run of a program has: the mixer and the clock it was given,
 // the samples, the songs and their gains, the stop flag, the console lock,
-// and the live players. The live program, the checker, the renderer and the fuzz targets
-// each make one. Start-up, the players, reloading and shutdown print the
-// program's messages in its words.
+// and the live players. The live program, the checker, the renderer and the
+// fuzz targets each make one. Start-up, the players, reloading and shutdown
+// print the program's messages in its words.
 //
 // All but the accessors are called on the main thread; the players run on
 // threads of their own and only read their songs. A sample lives while a

@@ -13,9 +13,10 @@
 // let go there, never on the audio thread.
 //
 // Ownership: a queued note owns its sample, its file name, its report and
-// its gain (shared), so they live until the note is collected, whatever ends in the
-// meantime: its song, its player or the playlist it came from. A sample
-// replaced by a reload is therefore freed once its last channel has ended.
+// its gain (shared), so they live until the note is collected, whatever ends
+// in the meantime: its song, its player or the playlist it came from. A
+// sample replaced by a reload is therefore freed once its last channel has
+// ended.
 //
 // The audio side never allocates in steady state (the heap grows only when
 // more notes wait than ever before), never frees, and takes no lock: pushing

@@ -16,14 +16,16 @@
 //
 // Every mixed buffer is levelled by a MixEnvelope (volume, fades, limiter).
 // A MixHook sees every mixed buffer then, on the audio thread; the renderer
-// plays its songs there. A note plays at its Gain as a channel's volume
-// (the chunk record's), set as it starts and again by updateGains(). The
-// controls change the mix under the audio lock, between two buffers, so they
-// take effect on the next buffer's first frame; a pause halts every channel
-// where it is (Mix_Pause), and buffers played while paused are silent,
-// counted apart from the frames mixed and shown to the hook all the same. In flat-out mode
-// (rendering) the device is SDL's disk driver writing to /dev/null without pauses, so the mix runs
-// as fast as the hook lets it; while no hook is set it idles.
+// plays its songs there. In flat-out mode (rendering) the device is SDL's
+// disk driver writing to /dev/null without pauses, so the mix runs as fast as
+// the hook lets it; while no hook is set it idles.
+//
+// A note plays at its Gain as its channel's volume (the chunk record's), set
+// as it starts and again by updateGains(). The controls change the mix under
+// the audio lock, between two buffers, so they take effect on the next
+// buffer's first frame; a pause holds every channel where it is
+// (Mix_Pause()), and the buffers played while paused are silence, counted
+// apart from the frames mixed and shown to the hook all the same.
 
 #include <SDL_mixer.h>
 

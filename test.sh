@@ -16,8 +16,8 @@ cd "$here"
 # oscsend (liblo-tools) and reach the player through playerctl on a session
 # bus of their own (dbus-daemon).
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev valgrind \
-  alsa-utils flac pulseaudio pulseaudio-utils libsdl1.2-compat clang libclang-rt-14-dev llvm \
-  mandoc build-essential dpkg-dev debhelper sndfile-programs sox vorbis-tools ninja-build \
+  alsa-utils pulseaudio pulseaudio-utils libsdl1.2-compat clang libclang-rt-14-dev llvm \
+  mandoc build-essential dpkg-dev debhelper sndfile-programs sox ninja-build \
   clang-format liblo-tools playerctl dbus-daemon
 jobs="$(nproc)"
 # Most tests wait on the mix in real time and use little of a processor: two

@@ -38,12 +38,13 @@ std::string indentFor(int depth) {
 // In order with the messages, which the console writes on a thread of its own.
 void writeDiagnostic(const std::string& text) { printOnStandardError(text); }
 
-std::string seconds(const Sound& sound, int rate) {
+// What the sample file is, and how long it plays.
+std::string formatAndSeconds(const Sound& sound, int rate) {
   if (sound.sample == nullptr || rate <= 0) return "?";
   char text[32];
   std::snprintf(text, sizeof text, "%.2f",
                 static_cast<double>(sound.sample->frames()) / static_cast<double>(rate));
-  return text;
+  return (sound.sample->format().empty() ? "" : sound.sample->format() + ", ") + text;
 }
 
 // One line per node, a child indented below its parent; a reference is
@@ -64,7 +65,7 @@ struct TreeLines : PatternVisitor {
     line("reference " + std::string(proxy.text.text));
   }
   void note(Note& note) override {
-    line("note \"" + note.sound.fileName + "\" (" + seconds(note.sound, rate) + " s)");
+    line("note \"" + note.sound.fileName + "\" (" + formatAndSeconds(note.sound, rate) + " s)");
   }
   void randomWait(RandomWait& wait) override {
     line("random pause " + std::to_string(wait.minimum) + " to " + std::to_string(wait.maximum) +

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "testing/child.h"
@@ -31,7 +32,10 @@ TEST(Check, PrintsTreesExplainsAndFindsSamplesBesideThePlaylist) {
     std::string err;  // all of standard error, or for a failed load a part
     const char* out;  // a part of standard output
   } cases[] = {
-      {{"songs/p.txt"}, 0, warning, "    sequence of 2\n      note \"a.wav\" (1.00 s)\n"},
+      {{"songs/p.txt"},
+       0,
+       warning,
+       "    sequence of 2\n      note \"a.wav\" (22.05 kHz 16-bit mono WAV, 1.00 s)\n"},
       {{"--strict", "songs/p.txt"},
        1,
        warning + "velumora-check: 1 problem(s), failing as --strict asks\n",
@@ -47,7 +51,7 @@ TEST(Check, PrintsTreesExplainsAndFindsSamplesBesideThePlaylist) {
        "none.txt: error: cannot read the playlist: No such file or directory\n",
        "not"},
       // From here on a.wav is in the working directory too, which comes first.
-      {{"songs/p.txt"}, 0, warning, "(0.50 s)"},
+      {{"songs/p.txt"}, 0, warning, "(22.05 kHz 16-bit mono WAV, 0.50 s)"},
       {{"good.txt"},
        0,
        "",
@@ -58,11 +62,11 @@ TEST(Check, PrintsTreesExplainsAndFindsSamplesBesideThePlaylist) {
        "      reference a\n"
        "      random pause 100 to 200 ms\n"
        "      choice by weights 2:1\n"
-       "        note \"a.wav\" (0.50 s)\n"
+       "        note \"a.wav\" (22.05 kHz 16-bit mono WAV, 0.50 s)\n"
        "        reference a\n"
        "      pause 50 ms\n"
        "  a\n"
-       "    note \"a.wav\" (0.50 s)\n"
+       "    note \"a.wav\" (22.05 kHz 16-bit mono WAV, 0.50 s)\n"
        "the playlist would play\n"},
   };
   for (const auto& c : cases) {
@@ -102,6 +106,35 @@ TEST(Check, PrintsTreesExplainsAndFindsSamplesBesideThePlaylist) {
   const auto full = testkit::runToEnd(
       "/bin/sh", {"-c", std::string(testkit::kCheck) + " good.txt >/dev/full"}, dir.path());
   EXPECT_EQ(full.status, 1);
+}
+
+// Each sample shows what it is beside its length; a file that is no sample
+// is told for what it is, with how to make one of it.
+TEST(Check, TellsEachSamplesFormatAndWhatAFileThatIsNoSampleIs) {
+  testkit::TempDir dir;
+  ASSERT_EQ(std::system(("sox -n -r 48000 -c 2 -b 24 '" + dir.file("tone.flac") +
+                         "' synth 1 sine 440 vol 0.5")
+                            .c_str()),
+            0);
+  ASSERT_TRUE(dir.write("song.m4a", std::string("\0\0\0\x20"
+                                                "ftypM4A \0\0\0\0",
+                                                16)));
+  ASSERT_TRUE(dir.write("good.txt", "s=(_main=\"tone.flac\");"));
+  ASSERT_TRUE(dir.write("bad.txt", "s=(_main=\"song.m4a\");"));
+  const auto good = testkit::runToEnd(testkit::kCheck, {"good.txt"}, dir.path());
+  EXPECT_EQ(good.status, 0);
+  EXPECT_NE(good.out.find("  note \"tone.flac\" (48 kHz 24-bit stereo FLAC, 1.00 s)\n"),
+            std::string::npos)
+      << good.out;
+  const auto bad = testkit::runToEnd(testkit::kCheck, {"bad.txt"}, dir.path());
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.err,
+            "bad.txt:1:10: error: cannot load sample \"song.m4a\": it is an MPEG-4 file (AAC or "
+            "ALAC, as in .m4a), which velumora does not read\n"
+            " s=(_main=\"song.m4a\");\n"
+            "          ^\n"
+            "bad.txt:1:10: note: convert it with ffmpeg (sox cannot read it without ffmpeg): "
+            "ffmpeg -i 'song.m4a' 'song.flac'\n");
 }
 
 }  // namespace

@@ -49,6 +49,21 @@ std::string unfitForReload(const std::string& path) {
   }
 }
 
+// Decodes ahead the samples that a playlist's text names, for as long as
+// its songs are being built, whichever way that ends.
+class Prefetch {
+ public:
+  Prefetch(SampleCache& samples, const std::string& text) : samples_(samples) {
+    samples_.prefetch(quotedNames(text));
+  }
+  ~Prefetch() { samples_.dropPrefetched(); }
+  Prefetch(const Prefetch&) = delete;
+  Prefetch& operator=(const Prefetch&) = delete;
+
+ private:
+  SampleCache& samples_;
+};
+
 bool playsAlike(const Song& a, const Song& b) {
   return a.body.text == b.body.text && a.loops == b.loops && a.angle == b.angle &&
          a.distance == b.distance && samplesOf(a) == samplesOf(b);
@@ -87,7 +102,13 @@ bool Session::start(const std::string& path, SourceMap* map, ProblemReporter& re
   if (map != nullptr) map->attach(text_->text());
   samples_.setPlaylist(path);
   std::vector<std::unique_ptr<Song>> built;
-  const bool ok = buildSongs(text_, samples_, built, reporter);
+  bool ok = false;
+  {
+    // The songs take their samples one by one, in order, telling their
+    // lines as they go; meanwhile every core decodes the ones to come.
+    const Prefetch prefetch(samples_, text_->text());
+    ok = buildSongs(text_, samples_, built, reporter);
+  }
   for (auto& song : built) songs_.push_back(std::move(song));
   if (!ok) printLine("Analyzing File String Failed");
   return ok;
@@ -101,7 +122,10 @@ bool Session::build(const std::string& path, std::vector<std::shared_ptr<Song>>&
   std::vector<std::unique_ptr<Song>> built;
   auto cleaned = std::make_shared<const BalancedText>(std::move(text));
   if (map != nullptr) map->attach(cleaned->text());
-  if (!buildSongs(cleaned, samples_, built, reporter)) return false;
+  {
+    const Prefetch prefetch(samples_, cleaned->text());
+    if (!buildSongs(cleaned, samples_, built, reporter)) return false;
+  }
   for (auto& song : built) songs.push_back(std::move(song));
   return true;
 }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/controller.h"
+#include "app/playlist_checker.h"
 #include "testing/fakes.h"
 #include "testing/temp_dir.h"
 
@@ -135,6 +136,48 @@ TEST(Session, AMutedSongKeepsItsTimeAndItsMuteThroughAReload) {
   EXPECT_GE(muted, 8u);
   EXPECT_TRUE(renamed) << "the reloaded song lost its mute";
   EXPECT_EQ(notesOf(0).back().gain, 0.5f);
+}
+
+// Samples decode on every core at once, yet their lines come in playlist
+// order: a start-up that fails on a slow sample tells nothing of a later one
+// that failed sooner, and the checker tells both, in order.
+TEST(Session, TellsSamplesInPlaylistOrderThoughTheyDecodeAtOnce) {
+  testkit::TempDir dir;
+  ASSERT_TRUE(dir.write("slow.wav", "takes 300 fails slow to fail"));
+  ASSERT_TRUE(dir.write("quick.wav", "fails quick to fail"));
+  ASSERT_TRUE(dir.write("ok.wav", "takes 100"));
+  ASSERT_TRUE(dir.write("p.txt",
+                        "s=(_main=(\"ok.wav\",\"slow.wav\",\"quick.wav\"));"
+                        "t=(_main=\"quick.wav\");"));
+  testkit::WorkingDirectory into(dir.path());
+  std::string text;
+  {
+    testkit::StdoutCapture out;
+    Session session(std::make_unique<FakeMixer>(), nullptr, 1);
+    EXPECT_FALSE(session.initialize("p.txt"));
+    EXPECT_GE(static_cast<FakeMixer&>(session.mixer()).mostAtOnce.load(), 2);
+    session.release();
+    text = out.text();
+  }
+  EXPECT_EQ(text,
+            " : Unable to Open Audio File : \"slow.wav\" : slow to fail\n"
+            "Error : Note::sound.load() returns false\n"
+            "MultiPattern::growTree Error\n"
+            "s : growTree error\n"
+            "Analyzing File String Failed\n");
+  std::string diagnostics;
+  {
+    testkit::StdoutCapture out;
+    Session session(std::make_unique<FakeMixer>(), nullptr, 1);
+    PlaylistChecker checker("p.txt", [&](const std::string& text) { diagnostics += text; });
+    EXPECT_FALSE(checker.check(session, "p.txt"));
+    session.release();
+  }
+  const std::size_t slow = diagnostics.find("cannot load sample \"slow.wav\": slow to fail");
+  const std::size_t quick = diagnostics.find("cannot load sample \"quick.wav\": quick to fail");
+  EXPECT_NE(slow, std::string::npos) << diagnostics;
+  EXPECT_NE(quick, std::string::npos) << diagnostics;
+  EXPECT_LT(slow, quick) << diagnostics;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -23,13 +24,18 @@ constexpr char kPlaylist[] =
     // A 1.5 s tone looped on the left; two tones by chance and random pauses
     // on the right, with ticks.
     "loop=(_main=(\"loop.wav\",1500);_param=_infinite,270,0);"
-    "chance=(_main=((\"a.wav\":\"b.wav\"=3:1),300to700);_param=_infinite,90,0);"
+    "chance=(_main=((\"a.wav\":\"b.flac\"=3:1),300to700);_param=_infinite,90,0);"
     "tick=(_main=(\"tick.wav\",1000);_param=_infinite,90,0);";
 
 void writeSamples(const TempDir& dir) {
   ASSERT_TRUE(testkit::writeToneWav(dir.file("loop.wav"), Tone{440, 1.5, 0.3}));
-  ASSERT_TRUE(testkit::writeToneWav(dir.file("a.wav"), Tone{660, 0.25, 0.2}));
-  ASSERT_TRUE(testkit::writeToneWav(dir.file("b.wav"), Tone{880, 0.25, 0.2, 48000, 2}));
+  // The chance's tones as recorders write them: 32-bit float WAV, and
+  // 24-bit FLAC at 48 kHz.
+  ASSERT_EQ(std::system(("cd '" + dir.path() +
+                         "' && sox -n -r 44100 -e floating-point -b 32 a.wav synth 0.25 sine 660 "
+                         "vol 0.2 && sox -n -r 48000 -c 2 -b 24 b.flac synth 0.25 sine 880 vol 0.2")
+                            .c_str()),
+            0);
   ASSERT_TRUE(testkit::writeToneWav(dir.file("tick.wav"), Tone{2000, 0.01, 0.2}));
   ASSERT_TRUE(dir.write("p.txt", kPlaylist));
 }

@@ -8,11 +8,12 @@
 // records what would be heard; SDL and SDL_mixer are called only behind it
 // (SdlMixer).
 //
-// Threads: open(), decode(), stopTaking(), playingChannels(), haltAll(),
-// close() and quit() are called on the main thread; start(), collect() and
-// framesMixed() from any thread but the audio thread; the controls
-// (setPaused(), setVolume(), updateGains()) from any thread but the audio
-// thread, or from a hook that the audio thread runs (the renderer's).
+// Threads: open(), stopTaking(), playingChannels(), haltAll(), close() and
+// quit() are called on the main thread; decode() from any number of threads
+// at once between open() and close(); start(), collect() and framesMixed()
+// from any thread but the audio thread; the controls (setPaused(),
+// setVolume(), updateGains()) from any thread but the audio thread, or from
+// a hook that the audio thread runs (the renderer's).
 //
 // The audio thread (the mixer's callback) has a contract of its own:
 // - it writes nothing to the console and waits on no lock that a player,
@@ -31,6 +32,7 @@
 // device go.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -49,8 +51,10 @@ class Mixer {
   virtual uint32_t bufferFrames() const = 0;
 
   // Decodes a sample file for this mixer; false with the reason in error.
-  virtual bool decode(const std::string& path, std::shared_ptr<const Sample>& sample,
-                      std::string& error) = 0;
+  // interrupted, when set, is asked now and then, and true ends the decoding
+  // (kDecodeInterrupted).
+  virtual bool decode(const std::string& path, const std::function<bool()>& interrupted,
+                      std::shared_ptr<const Sample>& sample, std::string& error) = 0;
 
   // Starts a note on its frame; a note whose frame has passed starts at once.
   virtual void start(NoteStart note) = 0;

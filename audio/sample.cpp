@@ -1,9 +1,12 @@
 #include "audio/sample.h"
 
-Sample::Sample(const std::vector<int16_t>& frames, uint32_t leadFrames) : lead_(leadFrames) {
-  data_.reserve(std::size_t{leadFrames} * 2 + frames.size());
-  data_.assign(std::size_t{leadFrames} * 2, 0);
-  data_.insert(data_.end(), frames.begin(), frames.end() - (frames.size() % 2));
+#include <algorithm>
+#include <utility>
+
+Sample::Sample(std::vector<int16_t>&& withLead, uint32_t leadFrames, std::string format)
+    : data_(std::move(withLead)), lead_(leadFrames), format_(std::move(format)) {
+  // Whole frames, and at least the lead.
+  data_.resize(std::max(data_.size() / 2, std::size_t{leadFrames}) * 2, 0);
 }
 
 const uint8_t* Sample::playFrom(uint32_t offset) const {

@@ -10,16 +10,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class Sample {
  public:
-  // frames: interleaved left and right values.
-  Sample(const std::vector<int16_t>& frames, uint32_t leadFrames);
+  // withLead: interleaved left and right values, leadFrames frames of
+  // silence first (as decodeSample() writes them), taken without a copy.
+  // format says what the file was, such as "48 kHz 24-bit stereo FLAC".
+  Sample(std::vector<int16_t>&& withLead, uint32_t leadFrames, std::string format);
 
   uint32_t leadFrames() const { return lead_; }
   // Frames of sound, without the lead.
   uint64_t frames() const { return (data_.size() / 2) - lead_; }
+  const std::string& format() const { return format_; }
   // The bytes of a play that begins offset frames (at most leadFrames())
   // into a buffer: that much silence, then the sound.
   const uint8_t* playFrom(uint32_t offset) const;
@@ -30,6 +34,7 @@ class Sample {
  private:
   std::vector<int16_t> data_;
   uint32_t lead_;
+  std::string format_;
 };
 
 #endif  // VELUMORA_AUDIO_SAMPLE_H_

@@ -29,6 +29,49 @@ void SampleCache::setPlaylist(const std::string& path) {
   }
 }
 
+SampleCache::SampleCache(Mixer& mixer)
+    : mixer_(mixer), pool_(mixer, [] { return signalArrived(0); }) {}
+
+bool SampleCache::find(const std::string& name, std::string& path, struct stat& info,
+                       std::vector<std::string>* tried) const {
+  // The working directory first, so that whatever is found there still is;
+  // with no file in either place, the name as it is gives the reason.
+  path = name;
+  bool identified = stat(path.c_str(), &info) == 0;
+  if (tried != nullptr) tried->push_back(path);
+  if (!identified && !playlistDirectory_.empty() && !name.empty() && name[0] != '/') {
+    const std::string beside = playlistDirectory_ + name;
+    if (tried != nullptr) tried->push_back(beside);
+    identified = stat(beside.c_str(), &info) == 0;
+    if (identified) path = beside;
+  }
+  return identified;
+}
+
+void SampleCache::prefetch(const std::vector<std::string_view>& names) {
+  for (const std::string_view view : names) {
+    const std::string name(view);
+    if (byName_.count(name) != 0) continue;
+    std::string path;
+    struct stat info;
+    // Anything but a regular file is refused at once when it is loaded.
+    if (!find(name, path, info, nullptr) || !S_ISREG(info.st_mode)) continue;
+    const std::pair<dev_t, ino_t> file{info.st_dev, info.st_ino};
+    const auto found = samples_.find(file);
+    if ((found != samples_.end() && unchanged(info, found->second.device, found->second.inode,
+                                              found->second.size, found->second.modified)) ||
+        prefetched_.count(file) != 0) {
+      continue;
+    }
+    prefetched_.emplace(file, Prefetched{pool_.submit(path), info.st_size, info.st_mtim});
+  }
+}
+
+void SampleCache::dropPrefetched() {
+  prefetched_.clear();
+  pool_.cancelAll();
+}
+
 std::shared_ptr<const Sample> SampleCache::load(const std::string& name, std::string& error,
                                                 std::vector<std::string>* tried) {
   const auto named = byName_.find(name);
@@ -38,27 +81,35 @@ std::shared_ptr<const Sample> SampleCache::load(const std::string& name, std::st
     error = "start-up interrupted";
     return nullptr;
   }
-  // The working directory first, so that whatever is found there still is;
-  // with no file in either place, the name as it is gives the reason.
-  std::string path = name;
+  std::string path;
   struct stat info;
-  bool identified = stat(path.c_str(), &info) == 0;
-  if (tried != nullptr) tried->push_back(path);
-  if (!identified && !playlistDirectory_.empty() && !name.empty() && name[0] != '/') {
-    const std::string beside = playlistDirectory_ + name;
-    if (tried != nullptr) tried->push_back(beside);
-    identified = stat(beside.c_str(), &info) == 0;
-    if (identified) path = beside;
-  }
+  const bool identified = find(name, path, info, tried);
+  std::shared_ptr<const Sample> sample;
+  bool decoded = false, taken = false;
   if (identified) {
-    const auto found = samples_.find({info.st_dev, info.st_ino});
+    const std::pair<dev_t, ino_t> file{info.st_dev, info.st_ino};
+    const auto found = samples_.find(file);
     if (found != samples_.end() && unchanged(info, found->second.device, found->second.inode,
                                              found->second.size, found->second.modified)) {
       return (byName_[name] = found->second).sample;
     }
+    const auto ahead = prefetched_.find(file);
+    if (ahead != prefetched_.end()) {
+      const Prefetched prefetched = ahead->second;
+      prefetched_.erase(ahead);
+      // Decoded as the file was then: a file changed since is decoded anew.
+      if (unchanged(info, file.first, file.second, prefetched.size, prefetched.modified)) {
+        decoded = pool_.take(prefetched.job, sample, error);
+        taken = true;
+      } else {
+        pool_.cancel(prefetched.job);
+      }
+    }
   }
-  std::shared_ptr<const Sample> sample;
-  if (!mixer_.decode(path, sample, error)) return nullptr;
+  if (!taken)
+    decoded = mixer_.decode(
+        path, [] { return signalArrived(0); }, sample, error);
+  if (!decoded) return nullptr;
   const auto old = stale_.find(name);
   if (old != stale_.end() && old->second->sameSound(*sample)) sample = old->second;
   if (identified) {
@@ -85,6 +136,7 @@ void SampleCache::forgetChanged() {
 }
 
 void SampleCache::clear() {
+  dropPrefetched();
   samples_.clear();
   byName_.clear();
   stale_.clear();

@@ -86,11 +86,15 @@ bool SdlMixer::openDevice() {
   return true;
 }
 
-bool SdlMixer::decode(const std::string& path, std::shared_ptr<const Sample>& sample,
-                      std::string& error) {
+bool SdlMixer::decode(const std::string& path, const std::function<bool()>& interrupted,
+                      std::shared_ptr<const Sample>& sample, std::string& error) {
   DecodedSample decoded;
-  if (!decodeSample(path, rate_, decoded, error)) return false;
-  sample = std::make_shared<const Sample>(decoded.frames, bufferFrames_);
+  DecodeOptions options;
+  options.leadFrames = bufferFrames_;
+  options.interrupted = interrupted;
+  if (!decodeSample(path, rate_, decoded, error, options)) return false;
+  sample = std::make_shared<const Sample>(std::move(decoded.frames), bufferFrames_,
+                                          std::move(decoded.format));
   return true;
 }
 

@@ -67,8 +67,8 @@ class SdlMixer : public Mixer {
   bool open() override;
   int rate() const override { return rate_; }
   uint32_t bufferFrames() const override { return bufferFrames_; }
-  bool decode(const std::string& path, std::shared_ptr<const Sample>& sample,
-              std::string& error) override;
+  bool decode(const std::string& path, const std::function<bool()>& interrupted,
+              std::shared_ptr<const Sample>& sample, std::string& error) override;
   void start(NoteStart note) override;
   void collect() override;
   uint64_t framesMixed() const override { return frames_.load(std::memory_order_acquire); }

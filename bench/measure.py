@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Measures the built velumora as a user runs it and prints one table of
 figures, each beside its goal: start-up throughput and linearity, many songs,
-shared samples, the processor while playing, and the time from "q" to exit.
+shared samples, decoding samples (time and peak memory), the processor while
+playing, and the time from "q" to exit.
 
 usage: measure.py BUILD_DIR [WORK_DIR]
 """
 import math
 import os
 import random
+import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -127,6 +130,73 @@ def cpu_share(playlist, seconds):
     share = (cpu_seconds(process.pid) - used) / (time.time() - began)
     took, status, _ = quit_and_time(process)
     return share, took
+
+
+def check_timed(playlist, interrupt_after=None):
+    """Runs velumora-check on playlist: its wall time and its peak memory in
+    KB; with interrupt_after, sends SIGINT that many seconds in and gives the
+    time from the signal to the exit instead."""
+    began = time.time()
+    process = subprocess.Popen([os.path.join(BUILD, "velumora-check"), playlist], cwd=WORK,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if interrupt_after is not None:
+        time.sleep(interrupt_after)
+        began = time.time()
+        process.send_signal(signal.SIGINT)
+    _, _, usage = os.wait4(process.pid, 0)
+    process.returncode = 0
+    return time.time() - began, usage.ru_maxrss
+
+
+def write_big_wav(path, rate, size):
+    """A 16-bit stereo WAV of a 440 Hz tone, size bytes long in all."""
+    second = b"".join(struct.pack("<hh", v, v) for v in (
+        int(8000 * math.sin(2 * math.pi * 440 * i / rate)) for i in range(rate)))
+    data = size - 44
+    with open(path, "wb") as out:
+        out.write(b"RIFF" + struct.pack("<I", size - 8) + b"WAVEfmt " + struct.pack(
+            "<IHHIIHH", 16, 1, 2, rate, rate * 4, 4, 16) + b"data" + struct.pack("<I", data))
+        while data > 0:
+            piece = second[:data]
+            out.write(piece)
+            data -= len(piece)
+
+
+def sample_rows():
+    """Decoding: 24 one-minute 48 kHz stereo FLAC files (6.2 s and 193 MB
+    before samples were decoded in parallel), and a 1 GiB WAV at 44.1 and
+    22.05 kHz (5.8 GB and 3.2 GB peak before they were streamed)."""
+    if shutil.which("sox") is None:
+        row("sample decoding (needs sox)", "skipped", "-", True)
+        return
+    folder = os.path.join(WORK, "flac")
+    os.makedirs(folder, exist_ok=True)
+    makers = [subprocess.Popen(
+        ["sox", "-n", "-r", "48000", "-c", "2", "-b", "16", os.path.join(folder, "f%02d.flac" % i),
+         "synth", "60", "sine", str(200 + 10 * i), "sine", str(300 + 7 * i), "vol", "0.4"])
+        for i in range(24)]
+    for maker in makers:
+        maker.wait()
+    playlist = write("flac.txt", "s=(_main=(%s);_param=1,0,100);" % ",".join(
+        '"flac/f%02d.flac",60000' % i for i in range(24)))
+    took, peak = min(check_timed(playlist) for _ in range(3))
+    row("24 one-minute 48 kHz stereo FLAC, velumora-check", "%.2f s, %.0f MB" % (
+        took, peak / 1024), "<= 3.1 s (was 6.2 s, 193 MB)", took <= 3.1)
+    shutil.rmtree(folder)
+    size = 1 << 30
+    for rate, before in ((44100, "5.8 GB"), (22050, "3.2 GB")):
+        path = os.path.join(WORK, "big.wav")
+        write_big_wav(path, rate, size)
+        decoded = (size - 44) / 4 * 22050 / rate * 4 / 1024
+        playlist = write("big.txt", 's=(_main=("big.wav",1000));')
+        took, peak = check_timed(playlist)
+        row("1 GiB %g kHz WAV, velumora-check" % (rate / 1000), "%.1f s, %.0f MB peak" % (
+            took, peak / 1024), "near %.0f MB decoded (was %s)" % (decoded / 1024, before),
+            peak < decoded * 1.1 + 50 * 1024)
+        if rate == 44100:
+            took, _ = check_timed(playlist, interrupt_after=1.0)
+            row("SIGINT while decoding it, to exit", "%.3f s" % took, "< 1 s", took < 1)
+        os.remove(path)
 
 
 def write(name, text):
@@ -293,6 +363,8 @@ def main():
     quit_and_time(process)
     row("a 30 s sample replaced 100 times (--watch)", "%+.1f MB resident" % grown, "< 20 MB",
         grown < 20)
+
+    sample_rows()
 
     slowest = max(exit_empty, exit_big, exit_many, exit_playing, exit_pause)
     row("q to exit, slowest of the runs above", "%.3f s" % slowest, "<= 1 s", slowest <= 1)

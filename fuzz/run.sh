@@ -27,25 +27,42 @@ cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
 findings="$build/findings"
 mkdir -p "$findings"
 # The sample fuzzer starts from a short tone in every format and layout the
-# program reads, made here (no audio is kept in the repository).
+# program reads, made here (no audio is kept in the repository): sox writes
+# most, libsndfile's sndfile-convert MP3 and Opus.
 sample_seeds() {  # DIR
   command -v sox >/dev/null || return 0
-  local rate channels bits type
-  while read -r rate channels bits type; do
-    sox -n -r "$rate" -c "$channels" -b "$bits" "$1/seed-$rate-$channels-$bits.$type" \
-      synth 0.02 sine 440 2>/dev/null || true
+  local rate channels options type
+  while read -r rate channels type options; do
+    # shellcheck disable=SC2086
+    sox -n -r "$rate" -c "$channels" $options "$1/seed-$rate-$channels-${options// /}.$type" \
+      synth 0.01 sine 440 2>/dev/null || true
   done <<'SEEDS'
-8000 1 16 wav
-11025 2 8 wav
-22050 1 16 aiff
-16000 2 16 aiff
-11025 1 8 voc
-32000 2 16 voc
-8000 1 8 8svx
-8000 1 16 flac
-44100 2 16 flac
-8000 1 16 ogg
+8000 1 wav -b 16
+11025 2 wav -b 8
+48000 2 wav -b 24
+32000 1 wav -e floating-point -b 32
+8000 6 wav -b 16
+8000 1 wav -e ms-adpcm
+8000 1 wav -e ima-adpcm
+8000 1 w64 -b 16
+22050 1 aiff -b 16
+16000 2 aifc -b 24
+8000 1 caf -b 16
+11025 1 voc -b 8
+32000 2 voc -b 16
+8000 1 8svx -b 8
+8000 1 flac -b 16
+16000 2 flac -b 24
+8000 4 flac -b 16
+8000 1 ogg -C 0
 SEEDS
+  if command -v sndfile-convert >/dev/null; then
+    sox -n -r 8000 -c 1 "$1/seed-lossy.wav" synth 0.05 sine 440 2>/dev/null || return 0
+    sndfile-convert "$1/seed-lossy.wav" "$1/seed-8000-1.opus" >/dev/null 2>&1 || true
+    sox -n -r 22050 -c 1 "$1/seed-lossy.wav" synth 0.05 sine 440 2>/dev/null || return 0
+    sndfile-convert "$1/seed-lossy.wav" "$1/seed-22050-1.mp3" >/dev/null 2>&1 || true
+    rm -f "$1/seed-lossy.wav"
+  fi
 }
 # The OSC fuzzer starts from a packet of each kind the player takes: a
 # message of every address and argument type, and bundles.

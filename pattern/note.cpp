@@ -5,6 +5,7 @@
 #include <string>
 
 #include "audio/sample_cache.h"
+#include "audio/sample_decoder.h"
 #include "pattern/pattern_visitor.h"
 #include "pattern/song_player.h"
 
@@ -44,17 +45,23 @@ ProblemReporter::Problem Note::failure(const std::string& name, const std::strin
                 std::string(last ? after : quoted),
             "the parts of a sequence stand apart by commas"};
   }
-  std::string paths;
-  bool exists = false;
+  std::string paths, found;
   for (const std::string& path : tried) {
     paths += (paths.empty() ? "\"" : ", \"") + path + "\"";
-    exists = exists || access(path.c_str(), F_OK) == 0;
+    if (found.empty() && access(path.c_str(), F_OK) == 0) found = path;
+  }
+  // Where a file is that no decoder reads, what it is says more than the
+  // decoder's words, and how to make a sample of it.
+  if (!found.empty() && error == kUnrecognizedSample) {
+    const SampleFileAdvice advice = unreadableSampleAdvice(found);
+    if (!advice.what.empty())
+      return {kError, whole, "cannot load sample \"" + name + "\": " + advice.what, advice.fix};
   }
   // Where no file is, the decoder's words (SDL's "NULL src") say nothing of
   // use.
   return {kError, whole,
-          exists || tried.empty() ? "cannot load sample \"" + name + "\": " + error
-                                  : "no sample file \"" + name + "\" was found",
+          !found.empty() || tried.empty() ? "cannot load sample \"" + name + "\": " + error
+                                          : "no sample file \"" + name + "\" was found",
           "tried " + (paths.empty() ? std::string("nothing") : paths)};
 }
 

@@ -66,7 +66,7 @@ TEST_F(SongPlayerTest, EveryNoteSoundsWhereItsSongIs) {
       "s=(_main=(a,b,\"c.wav\");a=\"a.wav\";b=(a:\"./b.wav\"=1:1,10);z=\"b.wav\";"
       "_param=20,90,7);");
   // One file, however its name is spelt, is decoded once.
-  EXPECT_EQ(loader_.decoded, 3);
+  EXPECT_EQ(loader_.decoded.load(), 3);
   const auto notes = play(0, 22050 * 10);
   ASSERT_EQ(notes.size(), 60u);
   for (const auto& note : notes) {

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <string>
+#include <unordered_set>
 
 #include "base/console.h"
 #include "base/problem_reporter.h"
@@ -360,6 +361,19 @@ bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& dista
     distance = static_cast<uint8_t>(far);
   }
   return accepted;
+}
+
+std::vector<std::string_view> quotedNames(std::string_view text) {
+  std::vector<std::string_view> names;
+  std::unordered_set<std::string_view> seen;
+  for (std::size_t open = text.find('"'); open != std::string_view::npos;) {
+    const std::size_t close = text.find('"', open + 1);
+    if (close == std::string_view::npos) break;
+    const std::string_view name = text.substr(open + 1, close - open - 1);
+    if (seen.insert(name).second) names.push_back(name);
+    open = text.find('"', close + 1);
+  }
+  return names;
 }
 
 std::string_view keywordLookalike(std::string_view key) {

@@ -37,6 +37,11 @@ std::unique_ptr<Song> combinePattern(const std::shared_ptr<const BalancedText>& 
 bool parseParam(TextPiece& value, int32_t& loops, int16_t& angle, uint8_t& distance,
                 ProblemReporter& reporter);
 
+// The names between double quotes in a cleaned playlist, in order, each
+// once: the sample files its notes name (and any other quoted text), for
+// decoding ahead (SampleCache::prefetch()). Views into text.
+std::vector<std::string_view> quotedNames(std::string_view text);
+
 // The keyword that key looks like a misspelling of ("_main" or "_param"),
 // or empty.
 std::string_view keywordLookalike(std::string_view key);

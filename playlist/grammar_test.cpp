@@ -117,4 +117,13 @@ TEST(Grammar, SongsTheirParametersAndTheirFailures) {
   }
 }
 
+// What is decoded ahead: every quoted name once, in order; an unclosed
+// quote names nothing.
+TEST(Grammar, QuotedNamesAreTheSamplesInOrder) {
+  const std::vector<std::string_view> expected = {"b.wav", "a b.wav", "", "c.wav"};
+  EXPECT_EQ(quotedNames("s=(_main=(\"b.wav\":\"a b.wav\"=1:2,\"\",\"b.wav\"));t=(_main=\"c.wav\""
+                        ");u=(_main=\"open"),
+            expected);
+}
+
 }  // namespace

@@ -2,8 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
 
 #include "base/console.h"
 
@@ -18,14 +22,38 @@ std::string contentsOf(int fd) {
   return text;
 }
 
-bool FakeMixer::decode(const std::string& path, std::shared_ptr<const Sample>& sample,
-                       std::string& error) {
+bool FakeMixer::decode(const std::string& path, const std::function<bool()>& interrupted,
+                       std::shared_ptr<const Sample>& sample, std::string& error) {
   if (access(path.c_str(), R_OK) != 0) {
     error = "Mix_LoadWAV_RW with NULL src";
     return false;
   }
+  const int now = ++decoding;
+  for (int most = mostAtOnce.load(); now > most && !mostAtOnce.compare_exchange_weak(most, now);) {
+  }
+  std::ifstream file(path);
+  std::string word, reason;
+  int takes = 0;
+  file >> word;
+  if (word == "takes") file >> takes >> word;
+  if (word == "fails") std::getline(file >> std::ws, reason);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(takes);
+  while (std::chrono::steady_clock::now() < until && !(interrupted && interrupted()))
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  --decoding;
+  if (interrupted && interrupted()) {
+    error = "start-up interrupted";
+    return false;
+  }
+  if (word == "fails") {
+    error = reason;
+    return false;
+  }
   ++decoded;
-  sample = std::make_shared<const Sample>(std::vector<int16_t>(2 * frames, 1000), bufferFrames());
+  std::vector<int16_t> data(2 * (bufferFrames() + frames), 1000);
+  std::fill_n(data.begin(), 2 * bufferFrames(), 0);
+  sample = std::make_shared<const Sample>(std::move(data), bufferFrames(),
+                                          "22.05 kHz 16-bit stereo WAV");
   return true;
 }
 

@@ -35,9 +35,12 @@ class FakeMixer : public Mixer {
   ~FakeMixer() override;
 
   // Any existing file decodes to a sample of `frames` frames (a tenth of a
-  // second unless set); a missing one gives SDL_mixer's words.
-  bool decode(const std::string& path, std::shared_ptr<const Sample>& sample,
-              std::string& error) override;
+  // second unless set); a missing one gives SDL_mixer's words. A file that
+  // reads "takes MS" takes that many milliseconds (unless interrupted), and
+  // one that reads "fails REASON" (after that, or alone) fails for that
+  // reason. Any number of threads may decode at once.
+  bool decode(const std::string& path, const std::function<bool()>& interrupted,
+              std::shared_ptr<const Sample>& sample, std::string& error) override;
   void start(NoteStart note) override { queue_.push(std::move(note)); }
   void collect() override { queue_.collect(); }
   bool open() override { return true; }
@@ -62,7 +65,9 @@ class FakeMixer : public Mixer {
   void mixTo(uint64_t frame);
   // The notes started or refused so far.
   std::vector<Note> notes() const;
-  int decoded = 0;
+  std::atomic<int> decoded{0};
+  std::atomic<int> decoding{0};    // decodings under way
+  std::atomic<int> mostAtOnce{0};  // the most there were at once
   std::size_t frames = 2205;
 
  private:

@@ -24,5 +24,5 @@ ensure_packages() {
 }
 
 # What building needs; debian/control's Build-Depends lists the same.
-BUILD_PACKAGES=(g++ make cmake pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libsoxr-dev
-  libvorbis-dev libflac-dev liblo-dev libsystemd-dev)
+BUILD_PACKAGES=(g++ make cmake pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libsndfile1-dev
+  libsoxr-dev liblo-dev libsystemd-dev)

@@ -203,7 +203,9 @@ TEST(Control, ARenderPausesOnItsFrameEvenAsANoteBeginsThere) {
     if (*script) args.insert(args.end(), {"--control", script});
     const auto render = testkit::runToEnd(testkit::kRender, args, dir.path());
     ASSERT_EQ(render.status, 0) << render.out;
-    if (*script) EXPECT_NE(render.out.find("\npaused\nplaying\n"), std::string::npos);
+    if (*script) {
+      EXPECT_NE(render.out.find("\npaused\nplaying\n"), std::string::npos);
+    }
   }
   StereoCapture rendered, plain;
   ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), rendered, 44));

@@ -28,7 +28,8 @@ class NoMixer : public Mixer {
   bool open() override { return true; }
   int rate() const override { return 22050; }
   uint32_t bufferFrames() const override { return 512; }
-  bool decode(const std::string&, std::shared_ptr<const Sample>&, std::string&) override {
+  bool decode(const std::string&, const std::function<bool()>&, std::shared_ptr<const Sample>&,
+              std::string&) override {
     return false;
   }
   void start(NoteStart) override {}

@@ -119,9 +119,11 @@ TEST(Control, APauseAndLevelsFallOnTheirFramesAndRenderAsPlayed) {
   const std::vector<uint64_t> at = scriptFrames(dir.file("rec.txt"), commands);
   ASSERT_EQ(commands, (std::vector<std::string>{"pause", "play", "song tick mute 1", "volume 0.5",
                                                 "song hum volume 0.25", "song tick mute 0"}));
+  // The device's buffers played while paused: two seconds of the wall
+  // clock, fewer when the disk driver falls behind on a loaded machine.
   const uint64_t paused = at[1] - at[0];
-  // Two seconds of the wall clock, in whole buffers of the mix.
-  EXPECT_NEAR(paused / 22050.0, 2.0, 0.2);
+  EXPECT_GT(paused, 22050u);
+  EXPECT_LT(paused, 3 * 22050u);
   EXPECT_EQ(paused % 512, 0u);
 
   for (const char* script : {"rec.txt", ""}) {
@@ -194,12 +196,13 @@ TEST(Control, ARenderPausesOnItsFrameEvenAsANoteBeginsThere) {
   // A tone without a gap: one second, every second.
   ASSERT_TRUE(testkit::writeToneWav(dir.file("hum.wav"), Tone{440, 1.0, 0.3}));
   ASSERT_TRUE(dir.write("p.txt", "s=(_main=(\"hum.wav\",1000);_param=_infinite,0,0);"));
-  // The pause falls on the buffer that begins at 22016, whose first notes
-  // start (at 22050) as it is taken; play comes back at 33280.
-  ASSERT_TRUE(dir.write("c.txt", "0.998 pause\n1.5 play\n"));
+  // Two seconds of pause, to the buffer: it falls on the buffer that begins
+  // at 22016, whose first note starts (at 22050) as it is taken, and play
+  // comes back at 66560.
+  ASSERT_TRUE(dir.write("c.txt", "0.998 pause\n2.998 play\n"));
   for (const char* script : {"c.txt", ""}) {
     std::vector<std::string> args = {
-        "p.txt", *script ? "r.wav" : "plain.wav", "--seconds", "3", "--fade-out", "0.5"};
+        "p.txt", *script ? "r.wav" : "plain.wav", "--seconds", "4", "--fade-out", "0.5"};
     if (*script) args.insert(args.end(), {"--control", script});
     const auto render = testkit::runToEnd(testkit::kRender, args, dir.path());
     ASSERT_EQ(render.status, 0) << render.out;
@@ -210,18 +213,18 @@ TEST(Control, ARenderPausesOnItsFrameEvenAsANoteBeginsThere) {
   StereoCapture rendered, plain;
   ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), rendered, 44));
   ASSERT_TRUE(testkit::readStereoCapture(dir.file("plain.wav"), plain, 44));
-  const std::size_t pause = 22016, paused = 33280 - 22016;
+  const std::size_t pause = 22016, paused = 66560 - 22016;
   EXPECT_EQ(testkit::rms(rendered.left, pause, paused), 0);
   std::size_t differing = 0;
-  for (std::size_t i = 0; i < 2 * 22050; ++i) {
+  for (std::size_t i = 0; i < 3 * 22050; ++i) {
     const std::size_t was = i >= pause ? i - paused : i;
     if (i >= pause && i < pause + paused) continue;
     differing += rendered.left[i] != plain.left[was];
   }
   EXPECT_EQ(differing, 0u);
   // The fade-out ends with the render, though the mix stood still a while.
-  EXPECT_GT(testkit::rms(rendered.left, 54000, 1000), 4000);
-  EXPECT_LT(testkit::rms(rendered.left, 3 * 22050 - 220, 220), 200);
+  EXPECT_GT(testkit::rms(rendered.left, 76000, 1000), 4000);
+  EXPECT_LT(testkit::rms(rendered.left, 4 * 22050 - 220, 220), 200);
 }
 
 // An OSC socket of the test's own, for the status answer.

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/control_script.h"
+#include "app/controller.h"
 #include "app/render_output.h"
 #include "app/session.h"
 #include "audio/play_report.h"
@@ -42,6 +44,7 @@ const CommandLine::Usage kUsage = {
     "  --volume PERCENT  level of the whole mix, 0 to 400 (default 100)\n"
     "  --fade-in TIME    fade in over TIME from the start (such as 5, 90s or 2m)\n"
     "  --fade-out TIME   fade out over the last TIME of the render\n"
+    "  --control FILE    pause, play and set levels as FILE says, at its times\n"
     "  --help            show this help\n"
     "  --version         show the version\n"};
 
@@ -94,12 +97,27 @@ class Progress {
   const std::chrono::steady_clock::time_point start_;
 };
 
+// The commands of a control script, each with the frame of the render on
+// which it takes effect, and the controller that carries them out.
+struct Controls {
+  Controller* controller = nullptr;
+  std::vector<std::pair<uint64_t, ControlCommand>> due;  // in order
+  uint64_t pausedFrames = 0;                             // within the render
+};
+
 // Plays the songs on the mixer's thread, one buffer ahead of the mix, and
-// hands each mixed buffer to the output.
+// hands each mixed buffer to the output, with the script's commands on
+// their frames: a pause leaves the mix where it is and the output silent.
 class Render : public MixHook {
  public:
-  Render(Session& session, SdlMixer& mixer, WavWriter& out, uint64_t totalFrames, Fades fades)
-      : session_(session), mixer_(mixer), fades_(fades), out_(out), totalFrames_(totalFrames) {}
+  Render(Session& session, SdlMixer& mixer, WavWriter& out, uint64_t totalFrames, Fades fades,
+         Controls controls)
+      : session_(session),
+        mixer_(mixer),
+        fades_(fades),
+        out_(out),
+        totalFrames_(totalFrames),
+        controls_(std::move(controls)) {}
 
   void mixed(const uint8_t* stream, int bytes, uint64_t framesMixed) override {
     if (done_) return;
@@ -128,6 +146,10 @@ class Render : public MixHook {
       if (rendered_ >= totalFrames_) return end(true);
     }
     if (interrupt.load(std::memory_order_relaxed)) return end(false);
+    // Rendering has no device waiting on the mix: the controller may print.
+    while (nextControl_ < controls_.due.size() && controls_.due[nextControl_].first <= rendered_) {
+      controls_.controller->run(controls_.due[nextControl_++].second);
+    }
     // Notes of the next buffer; none past the end of the render.
     const uint64_t horizon = framesMixed + std::min(buffer, totalFrames_ - rendered_);
     while (!due_.empty() && due_.top().first < horizon) {
@@ -192,8 +214,12 @@ class Render : public MixHook {
   void begin(uint64_t origin) {
     started_ = true;
     mixer_.envelope().fadeIn(origin, fades_.in);
-    const uint64_t out = std::min(fades_.out, totalFrames_);
-    if (out > 0) mixer_.envelope().fadeOut(origin + totalFrames_ - out, out);
+    // The fade ends with the render, which counts the frames a pause leaves
+    // silent; the mix does not.
+    const uint64_t out = std::min(fades_.out, totalFrames_ - controls_.pausedFrames);
+    if (out > 0) {
+      mixer_.envelope().fadeOut(origin + totalFrames_ - controls_.pausedFrames - out, out);
+    }
     const auto& songs = session_.songs();
     players_.resize(songs.size());
     reports_.resize(songs.size());
@@ -240,6 +266,8 @@ class Render : public MixHook {
   const Fades fades_;
   WavWriter& out_;
   const uint64_t totalFrames_;
+  const Controls controls_;
+  std::size_t nextControl_ = 0;
   std::vector<std::unique_ptr<SongPlayer>> players_;
   std::vector<std::shared_ptr<PlayReport>> reports_;
   std::vector<uint32_t> ending_;  // songs played out, waiting for their notes
@@ -300,9 +328,19 @@ int runRender(int argc, char** argv) {
   line.number("--volume", 400, [&](uint64_t value) { volume = double(value) / 100; });
   line.duration("--fade-in", 864000, [&](double seconds) { fadeIn = seconds; });
   line.duration("--fade-out", 864000, [&](double seconds) { fadeOut = seconds; });
+  std::string controlPath;
+  line.option("--control", "a control script", [&](const std::string& text) {
+    controlPath = text;
+    return !text.empty();
+  });
   const int parsed = line.parse(argc, argv);
   if (parsed != CommandLine::kRun) return parsed;
   if (line.positional().size() != 2) return line.fail("a playlist and an output file, please");
+  ControlScript script;
+  std::string scriptError;
+  if (!controlPath.empty() && !script.read(controlPath, scriptError)) {
+    return line.fail(scriptError);
+  }
   const std::string playlist = line.positional()[0];
   const std::string output = line.positional()[1];
 
@@ -310,7 +348,10 @@ int runRender(int argc, char** argv) {
   if (output == "-") sendConsoleToStandardError();
   installSignalHandlers();
   printLine("Velumora ver 1.0.1");
-  auto owned = std::make_unique<SdlMixer>(SdlMixer::Device::kFlatOut);
+  // Controls take effect between two buffers: a render that has them mixes
+  // in the live program's buffers, so they fall on the frames they do live.
+  auto owned = std::make_unique<SdlMixer>(SdlMixer::Device::kFlatOut,
+                                          controlPath.empty() ? 0 : SdlMixer::kLiveBufferFrames);
   SdlMixer& mixer = *owned;
   mixer.envelope().setVolume(volume);
   Session session(std::move(owned), nullptr, seed);
@@ -334,6 +375,26 @@ int runRender(int argc, char** argv) {
   printLine("done");
   const int rate = mixer.rate();
   const uint64_t totalFrames = seconds * static_cast<uint64_t>(rate);
+  Controller controller(mixer, session.gains(), volume);
+  Controls controls;
+  if (!controlPath.empty()) {
+    std::vector<std::string> names;
+    for (const auto& song : session.songs()) names.emplace_back(song->songName);
+    controller.setSongs(names);
+    controls.controller = &controller;
+    const uint64_t step = mixer.bufferFrames();
+    for (const ControlScript::Line& control : script.lines()) {
+      const std::string& song = control.command.song;
+      if (!song.empty() && std::find(names.begin(), names.end(), song) == names.end()) {
+        printLine(controlPath + ":" + std::to_string(control.number) + ": no song is named \"" +
+                  song + "\"");
+        session.shutdown();
+        return kExitFailed;
+      }
+      controls.due.emplace_back(ControlScript::frameOf(control, rate, step), control.command);
+    }
+    controls.pausedFrames = script.pausedWithin(totalFrames, rate, step);
+  }
   std::string error;
   WavWriter out(rate, 2, totalFrames, [&](const void* data, std::size_t bytes, std::string& why) {
     return file.write(data, bytes, why);
@@ -349,7 +410,7 @@ int runRender(int argc, char** argv) {
   printLine("rendering " + std::to_string(seconds) + " seconds into \"" + output + "\" with seed " +
             std::to_string(seed));
   const Fades fades{static_cast<uint64_t>(fadeIn * rate), static_cast<uint64_t>(fadeOut * rate)};
-  Render render(session, mixer, out, totalFrames, fades);
+  Render render(session, mixer, out, totalFrames, fades, std::move(controls));
   Progress progress(seconds);
   mixer.setHook(&render);
   const bool written = render.wait(progress);

@@ -12,11 +12,13 @@ cd "$here"
 . tools/ensure-packages.sh
 # llvm brings llvm-symbolizer, which the sanitizers' reports need for
 # function names; dpkg-buildpackage wants build-essential beside the
-# package's own build dependencies.
+# package's own build dependencies. The control tests send OSC with
+# oscsend (liblo-tools) and reach the player through playerctl on a session
+# bus of their own (dbus-daemon).
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libbenchmark-dev valgrind \
   alsa-utils pulseaudio pulseaudio-utils libsdl1.2-compat clang libclang-rt-14-dev llvm \
   mandoc build-essential dpkg-dev debhelper sndfile-programs sox ninja-build \
-  clang-format
+  clang-format liblo-tools playerctl dbus-daemon
 jobs="$(nproc)"
 # Most tests wait on the mix in real time and use little of a processor: two
 # at a time per core keeps them at their pace and halves the wait.

@@ -5,9 +5,13 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/console.h"
+#include "app/controller.h"
+#include "app/mpris_service.h"
+#include "app/osc_server.h"
 #include "app/playlist_checker.h"
 #include "app/playlist_watcher.h"
 #include "app/session.h"
@@ -27,6 +31,10 @@ const CommandLine::Usage kUsage = {
     "  --fade-out TIME   on q, a signal or the sleep timer, fade out over TIME (default 0)\n"
     "  --sleep TIME      fade out and end after TIME (such as 45m or 1h30m)\n"
     "  --watch           read the playlist again whenever it or a sample changes\n"
+    "  --osc [HOST:]PORT take OSC commands on UDP PORT of HOST (default 127.0.0.1)\n"
+    "  --no-mpris        do not offer the player to the desktop's media keys (MPRIS)\n"
+    "  --record-control FILE  write every command that changed the mix to FILE, as a\n"
+    "                    control script for velumora-render --control\n"
     "  --rate HZ         rate of the mix: 22050 (default), 44100, 48000, 96000 or any\n"
     "                    from 8000 to 192000\n"
     "  --channels N      speakers: 2 (stereo, default), 4 (quad) or 6 (5.1)\n"
@@ -49,12 +57,27 @@ struct Options {
   bool watch = false;
   MixFormat format;
   bool formatGiven = false;
+  bool mpris = true;
+  std::string oscHost, oscPort;  // no port: no OSC
+  std::string record;
 };
 
 // Every file the playlist reads, for the watcher.
 void watchFiles(PlaylistWatcher& watcher, const std::string& path, const SampleCache& samples) {
   watcher.watch(path);
   samples.forEachFile([&](const std::string& name, dev_t, ino_t) { watcher.watch(name); });
+}
+
+// The playlist's file name, as the desktop shows it.
+std::string fileName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<std::string> songNames(const Session& session) {
+  std::vector<std::string> names;
+  for (const auto& song : session.songs()) names.emplace_back(song->songName);
+  return names;
 }
 
 // Lets the mix fade out over seconds, on the mix's own clock; a stalled
@@ -92,6 +115,14 @@ int runVelumora(int argc, char** argv) {
   line.duration("--sleep", kLongestSleepSeconds, [&](double seconds) { options.sleep = seconds; });
   line.flag("--watch", [&] { options.watch = true; });
   line.mixFormat(options.format, options.formatGiven);
+  line.flag("--no-mpris", [&] { options.mpris = false; });
+  line.option("--osc", "a UDP port from 1 to 65535, or HOST:PORT", [&](const std::string& text) {
+    return OscServer::parseAddress(text, options.oscHost, options.oscPort);
+  });
+  line.option("--record-control", "a file to write", [&](const std::string& text) {
+    options.record = text;
+    return !text.empty();
+  });
   const int parsed = line.parse(argc, argv);
   if (parsed != CommandLine::kRun) return parsed;
   // Further arguments are ignored.
@@ -121,6 +152,7 @@ int runVelumora(int argc, char** argv) {
     return -1;
   }
   printLine("done\ntype 'q' and enter to exit");
+  Controller controller(mixer, session.gains(), options.volume);
   ConsoleWaits waits;
   if (options.sleep >= 0) waits.timerMs = static_cast<int64_t>(options.sleep * 1000);
   PlaylistWatcher watcher;
@@ -133,9 +165,19 @@ int runVelumora(int argc, char** argv) {
       if (!watcher.changed()) return;
       // Problems of the edit are shown where they are, as the checker does.
       PlaylistChecker explain(path, [](const std::string& text) { printText(text); });
-      session.reload(path, &explain.map(), &explain);
+      if (session.reload(path, &explain.map(), &explain)) controller.setSongs(songNames(session));
       watchFiles(watcher, path, session.samples());
     };
+  }
+  // What cannot be opened is told before the songs' lines.
+  if (!options.record.empty() && !controller.record(options.record, options.seed, error)) {
+    printLine("cannot record the controls in \"" + options.record + "\" : " + error);
+  }
+  OscServer osc(controller);
+  const std::string oscAddress = options.oscHost + ":" + options.oscPort;
+  bool oscOpen = !options.oscPort.empty() && osc.open(options.oscHost, options.oscPort, error);
+  if (!options.oscPort.empty() && !oscOpen) {
+    printLine("cannot take OSC on " + oscAddress + " : " + error);
   }
   // Watched before the songs start, so that a save made as the first songs
   // start is seen.
@@ -143,13 +185,28 @@ int runVelumora(int argc, char** argv) {
   if (options.fadeIn > 0) {
     mixer.envelope().fadeIn(session.origin(), uint64_t(options.fadeIn * mixer.rate()));
   }
+  controller.setOrigin(session.origin());
+  controller.setSongs(songNames(session));
+  // The doors open once the songs play, and close before the mixer does.
+  MprisService mpris(controller, fileName(path));
+  controller.onChange([&mpris] { mpris.changed(); });
+  if (options.mpris) mpris.start();
+  if (oscOpen && !osc.start(error)) printLine("cannot take OSC on " + oscAddress + " : " + error);
+  waits.heldMs = [&controller](bool& still) { return controller.pausedMs(still); };
+  waits.quitFd = controller.quitDescriptor();
+  waits.onQuit = [&controller] { return controller.takeQuit(); };
   Console console(std::move(waits));
-  if (console.loop() == ConsoleEnd::kTimer) {
+  const ConsoleEnd end = console.loop();
+  controller.endCommands();
+  if (end == ConsoleEnd::kTimer) {
     printLine("sleep timer: ending");
     fadeOut(mixer, options.fadeOutGiven ? options.fadeOut : kSleepFadeSeconds, console);
-  } else {
+  } else if (!controller.state().paused) {
+    // A paused mix ends as it is: there is nothing to fade.
     fadeOut(mixer, options.fadeOut, console);
   }
+  osc.stop();
+  mpris.stop();
   session.shutdown();
   return 0;
 }

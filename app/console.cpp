@@ -12,6 +12,8 @@
 namespace {
 
 constexpr char kPrompt[] = "type 'q' and enter to exit";
+// How often a timer that stands still is looked at again.
+constexpr int kStillTimerMs = 250;
 
 bool isWhite(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -19,27 +21,29 @@ bool isWhite(char c) {
 
 bool isEnd(const std::string& word) { return word == "q" || word == "exit"; }
 
-enum class Woken { kInput, kSignal, kTimer };
+}  // namespace
 
-// Waits until standard input (when still open) can be read, a signal has
-// arrived or the deadline (when timed) has passed, serving the watched
-// descriptor (when serve). A signal is taken off the pipe, so that the next
-// wait sees only signals still to come.
-Woken wait(bool inputOpen, bool timed, std::chrono::steady_clock::time_point deadline,
-           const ConsoleWaits& waits, bool serve) {
+Console::Console(ConsoleWaits waits) : waits_(std::move(waits)) {}
+
+// A signal is taken off the pipe, so that the next wait sees only signals
+// still to come.
+Console::Woken Console::wait(const std::function<Due()>& due, bool serve) {
   for (;;) {
     int timeout = -1;
-    if (timed) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            deadline - std::chrono::steady_clock::now())
-                            .count();
+    const Due until = due();
+    if (until.kind == Due::Kind::kAt) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(until.at - Clock::now()).count();
       if (left <= 0) return Woken::kTimer;
       timeout = static_cast<int>(std::min<int64_t>(left, 1 << 30));
+    } else if (until.kind == Due::Kind::kLater) {
+      timeout = kStillTimerMs;
     }
-    pollfd fds[3] = {{signalDescriptor(), POLLIN, 0},
-                     {serve ? waits.fd : -1, POLLIN, 0},
-                     {inputOpen ? STDIN_FILENO : -1, POLLIN, 0}};
-    const int ready = poll(fds, 3, timeout);
+    pollfd fds[4] = {{signalDescriptor(), POLLIN, 0},
+                     {serve ? waits_.fd : -1, POLLIN, 0},
+                     {waits_.onQuit ? waits_.quitFd : -1, POLLIN, 0},
+                     {inputOpen_ ? STDIN_FILENO : -1, POLLIN, 0}};
+    const int ready = poll(fds, 4, timeout);
     if (ready < 0) {
       if (errno == EINTR) continue;
       // Nothing left to wait on; behave as if interrupted.
@@ -49,25 +53,20 @@ Woken wait(bool inputOpen, bool timed, std::chrono::steady_clock::time_point dea
       takeSignal();
       return Woken::kSignal;
     }
-    if (fds[1].revents != 0 && waits.onReady) waits.onReady();
-    if (fds[2].revents != 0) return Woken::kInput;
+    if (fds[1].revents != 0 && waits_.onReady) waits_.onReady();
+    if (fds[2].revents != 0 && waits_.onQuit()) return Woken::kQuit;
+    if (fds[3].revents != 0) return Woken::kInput;
   }
 }
 
-}  // namespace
-
-Console::Console(ConsoleWaits waits) : waits_(std::move(waits)) {}
-
-Console::Step Console::next(Clock::time_point deadline, bool timed, bool serve) {
+Console::Step Console::next(const std::function<Due()>& due, bool serve) {
   for (;;) {
-    if (!inputOpen_) {
-      return wait(false, timed, deadline, waits_, serve) == Woken::kTimer ? Step::kTimer
-                                                                          : Step::kSignal;
-    }
-    if (next_ == filled_) {
-      const Woken woken = wait(true, timed, deadline, waits_, serve);
+    if (!inputOpen_ || next_ == filled_) {
+      const Woken woken = wait(due, serve);
       if (woken == Woken::kSignal) return Step::kSignal;
       if (woken == Woken::kTimer) return Step::kTimer;
+      if (woken == Woken::kQuit) return Step::kQuit;
+      if (!inputOpen_) continue;
       const ssize_t got = read(STDIN_FILENO, buffer_, sizeof buffer_);
       if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
       if (got <= 0) {
@@ -95,16 +94,26 @@ Console::Step Console::next(Clock::time_point deadline, bool timed, bool serve) 
 }
 
 ConsoleEnd Console::loop() {
-  const auto deadline =
-      Clock::now() + std::chrono::milliseconds(std::max<int64_t>(waits_.timerMs, 0));
+  const auto start = Clock::now();
+  const auto due = [&] {
+    Due until;
+    if (waits_.timerMs < 0) return until;
+    bool still = false;
+    const int64_t held = waits_.heldMs ? waits_.heldMs(still) : 0;
+    until.kind = still ? Due::Kind::kLater : Due::Kind::kAt;
+    until.at = start + std::chrono::milliseconds(waits_.timerMs + held);
+    return until;
+  };
   for (;;) {
-    switch (next(deadline, waits_.timerMs >= 0, true)) {
+    switch (next(due, true)) {
       case Step::kWord:
         return ConsoleEnd::kWord;
       case Step::kSignal:
         return ConsoleEnd::kSignal;
       case Step::kTimer:
         return ConsoleEnd::kTimer;
+      case Step::kQuit:
+        return ConsoleEnd::kQuit;
       case Step::kClosed:
         printLine("input closed: playing until interrupted");
         break;
@@ -113,9 +122,9 @@ ConsoleEnd Console::loop() {
 }
 
 bool Console::endsWithin(int ms) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+  const Due until{Due::Kind::kAt, Clock::now() + std::chrono::milliseconds(ms)};
   for (;;) {
-    const Step step = next(deadline, true, false);
+    const Step step = next([&] { return until; }, false);
     if (step == Step::kTimer) return false;
     if (step != Step::kClosed) return true;
   }

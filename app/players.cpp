@@ -162,9 +162,12 @@ void Players::playSong(Slot& slot) {
   const uint64_t slice = rate / 2 > 2 * buffer ? rate / 2 - buffer : rate / 2;
   // A player that starts late (thousands of songs start one by one, or a
   // song is added while others play) begins where the mix is, not with a
-  // burst of the notes it missed.
+  // burst of the notes it missed. One whose thread merely started a buffer
+  // or two after the others still has time to make the shared origin, and
+  // keeps it, so that the songs keep their time against each other.
   const uint64_t lead = framesAtRate(kLeadFrames, mixer.rate());
-  const uint64_t origin = std::max(origin_, roundUp(clock_.now() + lead, buffer));
+  const uint64_t now = clock_.now();
+  const uint64_t origin = now + lead / 2 <= origin_ ? origin_ : roundUp(now + lead, buffer);
   const auto report = std::make_shared<PlayReport>(static_cast<int>(rate));
   SongPlayer player(*song, slot.index, context_, origin, report);
   for (;;) {

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/control_script.h"
+#include "app/controller.h"
 #include "app/render_output.h"
 #include "app/session.h"
 #include "audio/play_report.h"
@@ -47,6 +49,7 @@ const CommandLine::Usage kUsage = {
     "                    from 8000 to 192000\n"
     "  --channels N      speakers: 2 (stereo, default), 4 (quad) or 6 (5.1); more than\n"
     "                    two are written as WAVE_FORMAT_EXTENSIBLE\n"
+    "  --control FILE    pause, play and set levels as FILE says, at its times\n"
     "  --help            show this help\n"
     "  --version         show the version\n"};
 
@@ -99,17 +102,28 @@ class Progress {
   const std::chrono::steady_clock::time_point start_;
 };
 
+// The commands of a control script, each with the frame of the render on
+// which it takes effect, and the controller that carries them out.
+struct Controls {
+  Controller* controller = nullptr;
+  std::vector<std::pair<uint64_t, ControlCommand>> due;  // in order
+  uint64_t pausedFrames = 0;                             // within the render
+};
+
 // Plays the songs on the mixer's thread, one buffer ahead of the mix, and
-// hands each mixed buffer to the output.
+// hands each mixed buffer to the output, with the script's commands on
+// their frames: a pause leaves the mix where it is and the output silent.
 class Render : public MixHook {
  public:
-  Render(Session& session, SdlMixer& mixer, WavWriter& out, uint64_t totalFrames, Fades fades)
+  Render(Session& session, SdlMixer& mixer, WavWriter& out, uint64_t totalFrames, Fades fades,
+         Controls controls)
       : session_(session),
         mixer_(mixer),
         fades_(fades),
         out_(out),
         totalFrames_(totalFrames),
-        frameBytes_(2 * static_cast<std::size_t>(mixer.channels())) {}
+        frameBytes_(2 * static_cast<std::size_t>(mixer.channels())),
+        controls_(std::move(controls)) {}
 
   void mixed(const uint8_t* stream, int bytes, uint64_t framesMixed) override {
     if (done_) return;
@@ -138,6 +152,10 @@ class Render : public MixHook {
       if (rendered_ >= totalFrames_) return end(true);
     }
     if (interrupt.load(std::memory_order_relaxed)) return end(false);
+    // Rendering has no device waiting on the mix: the controller may print.
+    while (nextControl_ < controls_.due.size() && controls_.due[nextControl_].first <= rendered_) {
+      controls_.controller->run(controls_.due[nextControl_++].second);
+    }
     // Notes of the next buffer; none past the end of the render.
     const uint64_t horizon = framesMixed + std::min(buffer, totalFrames_ - rendered_);
     while (!due_.empty() && due_.top().first < horizon) {
@@ -202,8 +220,12 @@ class Render : public MixHook {
   void begin(uint64_t origin) {
     started_ = true;
     mixer_.envelope().fadeIn(origin, fades_.in);
-    const uint64_t out = std::min(fades_.out, totalFrames_);
-    if (out > 0) mixer_.envelope().fadeOut(origin + totalFrames_ - out, out);
+    // The fade ends with the render, which counts the frames a pause leaves
+    // silent; the mix does not.
+    const uint64_t out = std::min(fades_.out, totalFrames_ - controls_.pausedFrames);
+    if (out > 0) {
+      mixer_.envelope().fadeOut(origin + totalFrames_ - controls_.pausedFrames - out, out);
+    }
     const auto& songs = session_.songs();
     players_.resize(songs.size());
     reports_.resize(songs.size());
@@ -254,6 +276,8 @@ class Render : public MixHook {
   const uint64_t totalFrames_;
   const std::size_t frameBytes_;
   std::vector<uint8_t> pending_;
+  const Controls controls_;
+  std::size_t nextControl_ = 0;
   std::vector<std::unique_ptr<SongPlayer>> players_;
   std::vector<std::shared_ptr<PlayReport>> reports_;
   std::vector<uint32_t> ending_;  // songs played out, waiting for their notes
@@ -316,9 +340,19 @@ int runRender(int argc, char** argv, bool levelled) {
   MixFormat format;
   bool formatGiven = false;
   line.mixFormat(format, formatGiven);
+  std::string controlPath;
+  line.option("--control", "a control script", [&](const std::string& text) {
+    controlPath = text;
+    return !text.empty();
+  });
   const int parsed = line.parse(argc, argv);
   if (parsed != CommandLine::kRun) return parsed;
   if (line.positional().size() != 2) return line.fail("a playlist and an output file, please");
+  ControlScript script;
+  std::string scriptError;
+  if (!controlPath.empty() && !script.read(controlPath, scriptError)) {
+    return line.fail(scriptError);
+  }
   const std::string playlist = line.positional()[0];
   const std::string output = line.positional()[1];
 
@@ -326,7 +360,10 @@ int runRender(int argc, char** argv, bool levelled) {
   if (output == "-") sendConsoleToStandardError();
   installSignalHandlers();
   printLine("Velumora ver 1.0.1");
-  auto owned = std::make_unique<SdlMixer>(SdlMixer::Device::kFlatOut, format);
+  // Controls take effect between two buffers: a render that has them mixes
+  // in the live program's buffers, so they fall on the frames they do live.
+  auto owned = std::make_unique<SdlMixer>(SdlMixer::Device::kFlatOut, format,
+                                          controlPath.empty() ? 0 : liveBufferFrames(format.rate));
   SdlMixer& mixer = *owned;
   mixer.envelope().setVolume(volume);
   if (!levelled) mixer.leaveUnlevelled();
@@ -351,6 +388,26 @@ int runRender(int argc, char** argv, bool levelled) {
   printLine("done");
   const int rate = mixer.rate();
   const uint64_t totalFrames = seconds * static_cast<uint64_t>(rate);
+  Controller controller(mixer, session.gains(), volume);
+  Controls controls;
+  if (!controlPath.empty()) {
+    std::vector<std::string> names;
+    for (const auto& song : session.songs()) names.emplace_back(song->songName);
+    controller.setSongs(names);
+    controls.controller = &controller;
+    const uint64_t step = mixer.bufferFrames();
+    for (const ControlScript::Line& control : script.lines()) {
+      const std::string& song = control.command.song;
+      if (!song.empty() && std::find(names.begin(), names.end(), song) == names.end()) {
+        printLine(controlPath + ":" + std::to_string(control.number) + ": no song is named \"" +
+                  song + "\"");
+        session.shutdown();
+        return kExitFailed;
+      }
+      controls.due.emplace_back(ControlScript::frameOf(control, rate, step), control.command);
+    }
+    controls.pausedFrames = script.pausedWithin(totalFrames, rate, step);
+  }
   std::string error;
   const SpeakerLayout& layout = *SpeakerLayout::of(mixer.channels());
   WavWriter out(
@@ -370,7 +427,7 @@ int runRender(int argc, char** argv, bool levelled) {
   printLine("rendering " + std::to_string(seconds) + " seconds into \"" + output + "\" with seed " +
             std::to_string(seed));
   const Fades fades{static_cast<uint64_t>(fadeIn * rate), static_cast<uint64_t>(fadeOut * rate)};
-  Render render(session, mixer, out, totalFrames, fades);
+  Render render(session, mixer, out, totalFrames, fades, std::move(controls));
   Progress progress(seconds);
   mixer.setHook(&render);
   const bool written = render.wait(progress);

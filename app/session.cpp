@@ -74,7 +74,7 @@ bool playsAlike(const Song& a, const Song& b) {
 Session::Session(std::unique_ptr<Mixer> mixer, std::unique_ptr<Clock> clock, uint32_t seed)
     : mixer_(std::move(mixer)),
       clock_(std::move(clock)),
-      context_{*mixer_, stop_, seed},
+      context_{*mixer_, stop_, seed, &gains_},
       samples_(*mixer_) {}
 
 Session::~Session() = default;

@@ -2,10 +2,10 @@
 #define VELUMORA_APP_SESSION_H_
 
 // Everything one run of a program has: the mixer and the clock it was given,
-// the samples, the songs, the stop flag, the console lock, and the live
-// players. The live program, the checker, the renderer and the fuzz targets
-// each make one. Start-up, the players, reloading and shutdown print the
-// program's messages in its words.
+// the samples, the songs and their gains, the stop flag, the console lock,
+// and the live players. The live program, the checker, the renderer and the
+// fuzz targets each make one. Start-up, the players, reloading and shutdown
+// print the program's messages in its words.
 //
 // All but the accessors are called on the main thread; the players run on
 // threads of their own and only read their songs. A sample lives while a
@@ -24,6 +24,7 @@
 #include "audio/mixer.h"
 #include "audio/sample_cache.h"
 #include "pattern/song.h"
+#include "pattern/song_gains.h"
 #include "pattern/song_player.h"
 
 class Players;
@@ -92,6 +93,8 @@ class Session {
   SampleCache& samples() { return samples_; }
   std::atomic<bool>& stopFlag() { return stop_; }
   PlayContext& playContext() { return context_; }
+  // The songs' levels, by name: the players' notes carry them.
+  SongGains& gains() { return gains_; }
 
  private:
   bool start(const std::string& path, SourceMap* map, ProblemReporter& reporter);
@@ -102,6 +105,7 @@ class Session {
   std::unique_ptr<Mixer> mixer_;
   std::unique_ptr<Clock> clock_;
   std::atomic<bool> stop_{false};
+  SongGains gains_;
   PlayContext context_;
   SampleCache samples_;
   std::shared_ptr<const BalancedText> text_;

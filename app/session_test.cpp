@@ -1,5 +1,5 @@
 // A run of the live program against a fake mixer and clock: songs played on
-// threads, reloaded while they play, and the lines of it all.
+// threads, reloaded and controlled while they play, and the lines of it all.
 
 #include "app/session.h"
 
@@ -7,6 +7,7 @@
 
 #include <thread>
 
+#include "app/controller.h"
 #include "app/playlist_checker.h"
 #include "testing/fakes.h"
 #include "testing/temp_dir.h"
@@ -72,6 +73,69 @@ TEST(Session, ReloadKeepsUnchangedSongsAndSwitchesChangedOnesAtTheirRepetitions)
   EXPECT_EQ(i % 2, 0u);
   EXPECT_EQ(b[i] - b[0], 22050 * i);
   for (std::size_t j = i; j < b.size(); ++j) EXPECT_EQ(b[j] - b[i], (j - i) * 11025 / 2);
+}
+
+ControlCommand controlCommand(const std::string& text) {
+  ControlCommand parsed;
+  std::string error;
+  EXPECT_TRUE(ControlCommand::parse(text, parsed, error)) << error;
+  return parsed;
+}
+
+// A muted song goes on keeping time; a reload that changes it keeps its
+// mute, which belongs to its name.
+TEST(Session, AMutedSongKeepsItsTimeAndItsMuteThroughAReload) {
+  testkit::TempDir dir;
+  for (const char* name : {"a.wav", "b.wav"}) ASSERT_TRUE(dir.write(name, "x"));
+  testkit::WorkingDirectory into(dir.path());
+  ASSERT_TRUE(dir.write("p.txt",
+                        "a=(_main=(\"a.wav\",1000);_param=_infinite,0,0);"
+                        "b=(_main=(\"b.wav\",500);_param=_infinite,0,0);"));
+  auto owned = std::make_unique<FakeMixer>();
+  FakeMixer& mixer = *owned;
+  auto clock = std::make_unique<testkit::FakeClock>(&mixer);
+  Session session(std::move(owned), std::move(clock), 7);
+  auto& time = *static_cast<testkit::FakeClock*>(session.clock());
+  Controller controller(mixer, session.gains(), 1.0);
+  controller.setSongs({"a", "b"});
+  time.setLimit(0);
+  const auto notesOf = [&](uint32_t song) {
+    std::vector<FakeMixer::Note> notes;
+    for (const auto& note : mixer.notes()) {
+      if (note.song == song) notes.push_back(note);
+    }
+    return notes;
+  };
+  testkit::StdoutCapture out;
+  ASSERT_TRUE(session.initialize("p.txt"));
+  session.startPlayers(false);
+  while (time.waiting() < 2) std::this_thread::yield();
+  time.setLimit(2 * 22050);
+  while (notesOf(1).size() < 4) std::this_thread::yield();
+  controller.run(controlCommand("song b mute 1"));
+  controller.run(controlCommand("song a volume 0.5"));
+  time.setLimit(4 * 22050);
+  while (notesOf(1).size() < 8) std::this_thread::yield();
+  ASSERT_TRUE(dir.write("p.txt",
+                        "a=(_main=(\"a.wav\",1000);_param=_infinite,0,0);"
+                        "b=(_main=(\"a.wav\",500);_param=_infinite,0,0);"));
+  ASSERT_TRUE(session.reload("p.txt"));
+  time.setLimit(8 * 22050);
+  while (notesOf(1).size() < 16) std::this_thread::yield();
+  session.shutdown();
+  const auto b = notesOf(1);
+  // Every half second, muted or not, before the reload and after it.
+  for (std::size_t i = 1; i < b.size(); ++i) EXPECT_EQ(b[i].frame - b[i - 1].frame, 11025u) << i;
+  std::size_t muted = 0;
+  bool renamed = false;
+  for (const auto& note : b) {
+    // Notes handed over before the mute carry the gain they start with.
+    if (note.gain == 0.0f) ++muted;
+    renamed = renamed || (note.file == "a.wav" && note.gain == 0.0f);
+  }
+  EXPECT_GE(muted, 8u);
+  EXPECT_TRUE(renamed) << "the reloaded song lost its mute";
+  EXPECT_EQ(notesOf(0).back().gain, 0.5f);
 }
 
 // Samples decode on every core at once, yet their lines come in playlist

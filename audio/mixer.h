@@ -11,14 +11,17 @@
 // Threads: open(), stopTaking(), playingChannels(), haltAll(), close() and
 // quit() are called on the main thread; decode() from any number of threads
 // at once between open() and close(); start(), collect() and framesMixed()
-// from any thread but the audio thread.
+// from any thread but the audio thread; the controls (setPaused(),
+// setVolume(), updateGains()) from any thread but the audio thread, or from
+// a hook that the audio thread runs (the renderer's).
 //
 // The audio thread (the mixer's callback) has a contract of its own:
 // - it writes nothing to the console and waits on no lock that a player,
 //   the console or the main thread holds: players hand notes over, and take
 //   back what became of them, through lock-free stacks (NoteQueue); only the
 //   audio lock, which the main thread takes briefly to start or stop the
-//   mix, is shared with it;
+//   mix and the controls take briefly to change it between two buffers, is
+//   shared with it;
 // - it allocates and frees nothing in steady state;
 // - everything it reads is owned until it can no longer read it: a queued
 //   note owns its sample, its file name and its report (NoteStart), and a
@@ -62,6 +65,20 @@ class Mixer {
   virtual void collect() = 0;
   // Frames mixed so far: the clock that songs keep time by.
   virtual uint64_t framesMixed() const = 0;
+
+  // The controls, while the songs play. Each change takes effect on the
+  // first frame that the device plays after it, and returns that frame,
+  // counted in frames played since the device opened: mixed, or silent while
+  // paused.
+  //
+  // Paused, the device plays silence: no frame is mixed and no note starts,
+  // so every song's clock stands still until the mix resumes where it was.
+  virtual uint64_t setPaused(bool paused) = 0;
+  // The level of the whole mix; 1.0 plays the samples at their own level.
+  virtual uint64_t setVolume(double volume) = 0;
+  // Every sounding note takes up the value of its Gain now (a note that
+  // starts reads it as it starts).
+  virtual uint64_t updateGains() = 0;
 
   // Drops the notes not yet started, and every note started from now on.
   virtual void stopTaking() = 0;

@@ -12,10 +12,11 @@
 // the refusals are told to each note's report, and the note's referents are
 // let go there, never on the audio thread.
 //
-// Ownership: a queued note owns its sample, its file name and its report
-// (shared), so they live until the note is collected, whatever ends in the
-// meantime: its song, its player or the playlist it came from. A sample
-// replaced by a reload is therefore freed once its last channel has ended.
+// Ownership: a queued note owns its sample, its file name, its report and
+// its gain (shared), so they live until the note is collected, whatever ends
+// in the meantime: its song, its player or the playlist it came from. A
+// sample replaced by a reload is therefore freed once its last channel has
+// ended.
 //
 // The audio side never allocates in steady state (the heap grows only when
 // more notes wait than ever before), never frees, and takes no lock: pushing
@@ -28,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/gain.h"
 #include "audio/sample.h"
 #include "base/mutex.h"
 
@@ -38,6 +40,7 @@ struct NoteStart {
   std::shared_ptr<const Sample> sample;
   std::shared_ptr<const std::string> fileName;  // for messages
   std::shared_ptr<PlayReport> report;           // where a refusal is told; may be null
+  std::shared_ptr<const Gain> gain;             // its song's level; null plays it at 1
   uint64_t frame = 0;                           // frame of the mix on which it begins
   int16_t angle = 0;
   uint8_t distance = 100;

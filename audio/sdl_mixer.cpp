@@ -5,6 +5,8 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <tuple>
 
@@ -39,10 +41,11 @@ bool initializeSdl(SdlMixer::Device device) {
 
 }  // namespace
 
-SdlMixer::SdlMixer(Device device, MixFormat format)
+SdlMixer::SdlMixer(Device device, MixFormat format, uint32_t bufferFrames)
     : device_(device),
-      bufferFrames_(device == Device::kFlatOut ? kRenderBufferFrames
-                                               : liveBufferFrames(format.rate)),
+      bufferFrames_(bufferFrames != 0            ? bufferFrames
+                    : device == Device::kFlatOut ? kRenderBufferFrames
+                                                 : liveBufferFrames(format.rate)),
       rate_(format.rate),
       channels_(format.channels) {}
 
@@ -124,6 +127,17 @@ void SdlMixer::postMix(void* self, Uint8* stream, int bytes) {
 
 void SdlMixer::mixed(Uint8* stream, int bytes) {
   const uint64_t frames = static_cast<uint64_t>(bytes / (2 * channels_));
+  if (paused_) {
+    // Every channel stands paused: SDL_mixer mixed silence, and no note
+    // starts until the mix resumes.
+    framesPaused_ += frames;
+    if (hook_ != nullptr) {
+      hook_->mixed(stream, bytes, frames_.load(std::memory_order_relaxed));
+    } else if (device_ == Device::kFlatOut) {
+      SDL_Delay(5);
+    }
+    return;
+  }
   const uint64_t first = frames_.load(std::memory_order_relaxed);
   const uint64_t mixed = first + frames;
   if (levelled_) envelope_.apply(reinterpret_cast<int16_t*>(stream), frames, channels_, first);
@@ -136,6 +150,8 @@ void SdlMixer::mixed(Uint8* stream, int bytes) {
   }
   // The next buffer is assumed as long as this one.
   dispatch(mixed, mixed + frames);
+  // A hook that paused the mix: the notes just started wait with the others.
+  if (paused_) Mix_Pause(-1);
 }
 
 void SdlMixer::releaseChannels(bool all) {
@@ -175,8 +191,7 @@ void SdlMixer::dispatch(uint64_t begin, uint64_t end) {
     record.allocated = 0;
     record.abuf = const_cast<Uint8*>(note.sample->playFrom(offset));
     record.alen = static_cast<Uint32>(note.sample->playBytes(offset));
-    // The envelope gives the level back after the 16-bit sum.
-    record.volume = MIX_MAX_VOLUME / MixEnvelope::kHeadroom;
+    record.volume = static_cast<Uint8>(channelVolume(note));
     if (Mix_PlayChannelTimed(channel, &record, 0, -1) == -1) {
       NoteQueue::mark(node, NoteQueue::Outcome::kRefused, SDL_GetError());
       queue_.finish(node);
@@ -197,6 +212,56 @@ void SdlMixer::dispatch(uint64_t begin, uint64_t end) {
       NoteQueue::started(node);
     }
   }
+}
+
+int SdlMixer::channelVolume(const NoteStart& note) {
+  if (note.gain == nullptr) return kUnityVolume;
+  const float gain = note.gain->value();
+  // Not a number plays as nothing.
+  if (!(gain > 0)) return 0;
+  return static_cast<int>(std::min<long>(std::lround(gain * kUnityVolume), MIX_MAX_VOLUME));
+}
+
+uint64_t SdlMixer::framesPlayed() const {
+  return frames_.load(std::memory_order_relaxed) + framesPaused_;
+}
+
+uint64_t SdlMixer::setPaused(bool paused) {
+  SDL_LockAudio();
+  if (opened_ && paused != paused_) {
+    // Mix_Pause() keeps each channel where it is; the notes of the next
+    // buffer are on their channels already, and wait there too.
+    if (paused) {
+      Mix_Pause(-1);
+    } else {
+      Mix_Resume(-1);
+    }
+    paused_ = paused;
+  }
+  const uint64_t frame = framesPlayed();
+  SDL_UnlockAudio();
+  return frame;
+}
+
+uint64_t SdlMixer::setVolume(double volume) {
+  SDL_LockAudio();
+  // The envelope reads it once per buffer, as the buffer begins.
+  envelope_.setVolume(volume);
+  const uint64_t frame = framesPlayed();
+  SDL_UnlockAudio();
+  return frame;
+}
+
+uint64_t SdlMixer::updateGains() {
+  SDL_LockAudio();
+  for (int channel = 0; channel < kChannels; ++channel) {
+    if (playing_[channel] != nullptr) {
+      records_[channel].volume = static_cast<Uint8>(channelVolume(playing_[channel]->note));
+    }
+  }
+  const uint64_t frame = framesPlayed();
+  SDL_UnlockAudio();
+  return frame;
 }
 
 void SdlMixer::stopTaking() {

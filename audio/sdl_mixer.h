@@ -22,6 +22,13 @@
 // plays its songs there. In flat-out mode (rendering) the device is SDL's
 // disk driver writing to /dev/null without pauses, so the mix runs as fast as
 // the hook lets it; while no hook is set it idles.
+//
+// A note plays at its Gain as its channel's volume (the chunk record's), set
+// as it starts and again by updateGains(). The controls change the mix under
+// the audio lock, between two buffers, so they take effect on the next
+// buffer's first frame; a pause holds every channel where it is
+// (Mix_Pause()), and the buffers played while paused are silence, counted
+// apart from the frames mixed and shown to the hook all the same.
 
 #include <SDL_mixer.h>
 
@@ -41,7 +48,8 @@ class MixHook {
  public:
   virtual ~MixHook() = default;
   // The buffer just mixed; framesMixed counts it. The hook may start notes
-  // for the next buffer through the mixer.
+  // for the next buffer through the mixer, and use the controls. While the
+  // mix is paused, the buffer is silence and framesMixed stands still.
   virtual void mixed(const uint8_t* stream, int bytes, uint64_t framesMixed) = 0;
 };
 
@@ -53,8 +61,12 @@ class SdlMixer : public Mixer {
     kFlatOut,  // SDL's disk driver into /dev/null, as fast as it goes
   };
   // format: what is asked of the device; rate() and channels() say what it
-  // gave once open.
-  explicit SdlMixer(Device device = Device::kDefault, MixFormat format = MixFormat());
+  // gave once open. bufferFrames 0: the device's own (live, about 23 ms:
+  // liveBufferFrames()). A render mixes 2048 at a time, unless it asks for
+  // the live buffers: controls take effect between two buffers, so only then
+  // does a render take them on the frames live does.
+  explicit SdlMixer(Device device = Device::kDefault, MixFormat format = MixFormat(),
+                    uint32_t bufferFrames = 0);
   // close() must have run first: it takes the post-mix hook, which points
   // at this mixer, from the audio thread.
   ~SdlMixer() override;
@@ -68,6 +80,9 @@ class SdlMixer : public Mixer {
   void start(NoteStart note) override;
   void collect() override;
   uint64_t framesMixed() const override { return frames_.load(std::memory_order_acquire); }
+  uint64_t setPaused(bool paused) override;
+  uint64_t setVolume(double volume) override;
+  uint64_t updateGains() override;
   void stopTaking() override;
   int playingChannels() override;
   void haltAll() override;
@@ -88,6 +103,14 @@ class SdlMixer : public Mixer {
 
  private:
   static constexpr int kChannels = SurroundPanner::kMixerChannels;
+  // A note at gain 1 plays at this channel volume: the envelope gives the
+  // level back after the 16-bit sum.
+  static constexpr int kUnityVolume = MIX_MAX_VOLUME / MixEnvelope::kHeadroom;
+
+  // The note's gain as a channel volume, 0 to MIX_MAX_VOLUME.
+  static int channelVolume(const NoteStart& note);
+  // Frames played so far, mixed or paused; under the audio lock.
+  uint64_t framesPlayed() const;
 
   bool openDevice();
   static void postMix(void* self, Uint8* stream, int bytes);
@@ -106,6 +129,9 @@ class SdlMixer : public Mixer {
   bool levelled_ = true;
   MixHook* hook_ = nullptr;                 // read on the audio thread under the audio lock
   std::unique_ptr<SurroundPanner> panner_;  // on more than two channels
+  // Under the audio lock.
+  bool paused_ = false;
+  uint64_t framesPaused_ = 0;
   NoteQueue queue_;
   // What each channel plays, under the audio lock.
   NoteQueue::Node* playing_[kChannels] = {};

@@ -37,6 +37,9 @@ class NoMixer : public Mixer {
   void collect() override {}
   void stopTaking() override {}
   uint64_t framesMixed() const override { return 0; }
+  uint64_t setPaused(bool) override { return 0; }
+  uint64_t setVolume(double) override { return 0; }
+  uint64_t updateGains() override { return 0; }
   int playingChannels() override { return 0; }
   void haltAll() override {}
   void close() override {}

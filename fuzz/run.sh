@@ -14,7 +14,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
 shift $(($# < 1 ? $# : 1))
 build="${FUZZ_BUILD_DIR:-$here/build-fuzz}"
-targets=(${FUZZ_TARGETS:-playlist_fuzzer sample_fuzzer})
+targets=(${FUZZ_TARGETS:-playlist_fuzzer sample_fuzzer osc_fuzzer})
 
 # A build folder configured already (test.sh's sanitizer build) is kept as
 # it is; a new one gets the fuzzers alone, optimised.
@@ -64,7 +64,23 @@ SEEDS
     rm -f "$1/seed-lossy.wav"
   fi
 }
-# One fuzzer on each core at once; each one's output is shown when it ends.
+# The OSC fuzzer starts from a packet of each kind the player takes: a
+# message of every address and argument type, and bundles.
+osc_seeds() {  # DIR
+  local dir="$1"
+  printf '/velumora/pause\0,\0\0\0' >"$dir/seed-pause"
+  printf '/velumora/play\0\0,f\0\0\77\200\0\0' >"$dir/seed-play"
+  printf '/velumora/volume\0\0\0\0,f\0\0\77\0\0\0' >"$dir/seed-volume"
+  printf '/velumora/volume\0\0\0\0,d\0\0\77\340\0\0\0\0\0\0' >"$dir/seed-volume-double"
+  printf '/velumora/song/rain/mute\0\0\0\0,i\0\0\0\0\0\1' >"$dir/seed-mute"
+  printf '/velumora/song/*/mute\0\0\0,T\0\0' >"$dir/seed-mute-all"
+  printf '/velumora/song/{rain,wind}/volume\0\0\0,h\0\0\0\0\0\0\0\0\0\2' \
+    >"$dir/seed-volume-songs"
+  printf '/velumora/status\0\0\0\0,s\0\0why\0' >"$dir/seed-status"
+  printf '/velumora/quit\0\0,\0\0\0' >"$dir/seed-quit"
+  printf '#bundle\0\0\0\0\0\0\0\0\1\0\0\0\24/velumora/pause\0,\0\0\0' >"$dir/seed-bundle"
+}
+# Every fuzzer at once; each one's output is shown when it ends.
 fuzz() {  # TARGET [libFuzzer flags...]
   local target="$1"
   shift
@@ -80,6 +96,7 @@ fuzz() {  # TARGET [libFuzzer flags...]
   local seeds="$here/fuzz/corpus/${target%_fuzzer}"
   [ -d "$seeds" ] && cp -n "$seeds"/* "$corpus"/
   [ "$target" = sample_fuzzer ] && sample_seeds "$corpus"
+  [ "$target" = osc_fuzzer ] && osc_seeds "$corpus"
   ASAN_OPTIONS="detect_leaks=1:${ASAN_OPTIONS:-}" \
     LSAN_OPTIONS="suppressions=$here/tools/lsan.supp:${LSAN_OPTIONS:-}" \
     UBSAN_OPTIONS="print_stacktrace=1:${UBSAN_OPTIONS:-}" \

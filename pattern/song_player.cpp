@@ -4,6 +4,7 @@
 #include "audio/sound.h"
 #include "pattern/pattern_object.h"
 #include "pattern/song.h"
+#include "pattern/song_gains.h"
 
 SongPlayer::SongPlayer(const Song& song, uint32_t index, PlayContext& context, uint64_t origin,
                        std::shared_ptr<PlayReport> report)
@@ -11,6 +12,7 @@ SongPlayer::SongPlayer(const Song& song, uint32_t index, PlayContext& context, u
       index_(index),
       context_(context),
       report_(std::move(report)),
+      gain_(context.gains != nullptr ? context.gains->of(song.songName) : nullptr),
       random_(context.seed, index),
       rate_(static_cast<uint64_t>(context.mixer.rate())),
       idleFrames_(liveBufferFrames(context.mixer.rate())),
@@ -37,6 +39,7 @@ void SongPlayer::playNote(const Sound& sound) {
   note.angle = sound.angle;
   note.distance = sound.distance;
   note.report = report_;
+  note.gain = gain_;
   note.song = index_;
   note.sequence = sequence_++;
   context_.mixer.start(std::move(note));

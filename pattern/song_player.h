@@ -25,6 +25,7 @@
 #include <memory>
 #include <vector>
 
+#include "audio/gain.h"
 #include "audio/mixer.h"
 #include "pattern/random_source.h"
 
@@ -33,11 +34,15 @@ class PlayReport;
 class Song;
 class Sound;
 
-// What playing touches: the mixer, the stop flag and the run's seed.
+class SongGains;
+
+// What playing touches: the mixer, the stop flag, the run's seed, and the
+// songs' gains (null: every song plays at its own level).
 struct PlayContext {
   Mixer& mixer;
   const std::atomic<bool>& stop;
   uint32_t seed = 0;
+  SongGains* gains = nullptr;
 };
 
 class SongPlayer {
@@ -87,6 +92,8 @@ class SongPlayer {
   const uint32_t index_;
   PlayContext& context_;
   const std::shared_ptr<PlayReport> report_;
+  // Found by the song's name, which a replacement keeps.
+  const std::shared_ptr<const Gain> gain_;
   RandomSource random_;
   std::vector<Frame> stack_;
   const uint64_t rate_;

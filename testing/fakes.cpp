@@ -78,8 +78,9 @@ void FakeMixer::mixTo(uint64_t frame) {
     const NoteStart& note = node->note;
     release(note.frame);
     const bool refused = playing_.size() == kChannels;
+    const float gain = note.gain != nullptr ? note.gain->value() : 1.0f;
     notes_.push_back(
-        Note{*note.fileName, note.frame, note.angle, note.distance, note.song, refused});
+        Note{*note.fileName, note.frame, note.angle, note.distance, note.song, refused, gain});
     if (refused) {
       NoteQueue::mark(node, NoteQueue::Outcome::kRefused, "No free channels available");
       queue_.finish(node);
@@ -90,6 +91,21 @@ void FakeMixer::mixTo(uint64_t frame) {
   }
   release(frame);
   if (frame > mixed_.load()) mixed_.store(frame);
+}
+
+uint64_t FakeMixer::setPaused(bool paused) {
+  paused_.store(paused);
+  return mixed_.load();
+}
+
+uint64_t FakeMixer::setVolume(double volume) {
+  volume_.store(volume);
+  return mixed_.load();
+}
+
+uint64_t FakeMixer::updateGains() {
+  ++gainUpdates_;
+  return mixed_.load();
 }
 
 void FakeMixer::stopTaking() {

@@ -29,6 +29,7 @@ class FakeMixer : public Mixer {
     uint8_t distance;
     uint32_t song;
     bool refused;  // no channel was free
+    float gain;    // its gain's value as it started
   };
 
   ~FakeMixer() override;
@@ -47,6 +48,13 @@ class FakeMixer : public Mixer {
   int channels() const override { return 2; }
   uint32_t bufferFrames() const override { return 512; }
   uint64_t framesMixed() const override { return mixed_.load(); }
+  // The controls are recorded; the clock alone moves the mix.
+  uint64_t setPaused(bool paused) override;
+  uint64_t setVolume(double volume) override;
+  uint64_t updateGains() override;
+  bool paused() const { return paused_.load(); }
+  double volume() const { return volume_.load(); }
+  int gainUpdates() const { return gainUpdates_.load(); }
   void stopTaking() override;
   int playingChannels() override;
   void haltAll() override;
@@ -77,6 +85,9 @@ class FakeMixer : public Mixer {
   std::vector<Channel> playing_;
   std::vector<Note> notes_;
   std::atomic<uint64_t> mixed_{0};
+  std::atomic<bool> paused_{false};
+  std::atomic<double> volume_{1.0};
+  std::atomic<int> gainUpdates_{0};
 };
 
 // Waiting takes no time: now() jumps to the frame waited for, as far as

@@ -34,7 +34,7 @@ fi
 version="$(cd "$tree" && dpkg-parsechangelog -S Version)"
 deb="$(ls "$work"/velumora_"$version"_*.deb)"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for library in libsdl1.2debian libsdl-mixer1.2; do
+for library in libsdl1.2debian libsdl-mixer1.2 liblo7 libsystemd0; do
   [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 

@@ -25,4 +25,4 @@ ensure_packages() {
 
 # What building needs; debian/control's Build-Depends lists the same.
 BUILD_PACKAGES=(g++ make cmake pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libsndfile1-dev
-  libsoxr-dev)
+  libsoxr-dev liblo-dev libsystemd-dev)

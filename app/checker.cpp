@@ -20,7 +20,7 @@
 
 namespace {
 
-const CommandLine::Usage kUsage = {
+const CommandLine::Usage kCheckUsage = {
     "velumora-check", "[--strict] [--rate HZ] [--channels N] PLAYLIST",
     "Reads PLAYLIST and loads its samples as velumora would, shows every problem at its line\n"
     "and column, and prints every song as a tree.\n"
@@ -114,7 +114,7 @@ std::string describeSong(const Song& song, int rate) {
 
 int runCheck(int argc, char** argv) {
   ensureStandardDescriptors();
-  CommandLine line(kUsage);
+  CommandLine line(kCheckUsage);
   bool strict = false;
   line.flag("--strict", [&] { strict = true; });
   MixFormat format;

@@ -6,18 +6,18 @@
 
 namespace {
 
-bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlankOrLineEnd(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Splits text into words; a word in double quotes may hold anything, with
 // \" and \\ for a quote and a backslash. False when a quote is not closed.
 bool words(std::string_view text, std::vector<std::string>& out) {
   std::size_t at = 0;
   for (;;) {
-    while (at < text.size() && isWhite(text[at])) ++at;
+    while (at < text.size() && isBlankOrLineEnd(text[at])) ++at;
     if (at == text.size()) return true;
     std::string word;
     if (text[at] != '"') {
-      while (at < text.size() && !isWhite(text[at])) word += text[at++];
+      while (at < text.size() && !isBlankOrLineEnd(text[at])) word += text[at++];
       out.push_back(std::move(word));
       continue;
     }
@@ -35,7 +35,7 @@ bool words(std::string_view text, std::vector<std::string>& out) {
 bool needsQuotes(const std::string& name) {
   if (name.empty() || name[0] == '"') return true;
   for (char c : name) {
-    if (isWhite(c)) return true;
+    if (isBlankOrLineEnd(c)) return true;
   }
   return false;
 }

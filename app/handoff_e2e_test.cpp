@@ -159,7 +159,7 @@ int threadsOf(pid_t pid) {
 
 TEST(Handoff, SavingEveryFiftyMillisecondsWhileNotesAreRefused) {
   // A flood of notes that mostly find no channel, songs removed, added and
-  // changed at every save, for twenty seconds: nothing a queued note needs
+  // changed at every save, for twelve seconds: nothing a queued note needs
   // may go before the mixer is done with it, and removed songs end.
   TempDir dir;
   ASSERT_TRUE(testkit::writeToneWav(dir.file("long.wav"), Tone{440, 2.0, 0.1}));
@@ -175,7 +175,7 @@ TEST(Handoff, SavingEveryFiftyMillisecondsWhileNotesAreRefused) {
   ASSERT_TRUE(save(dir, texts[0]));
   Child run(testkit::kVelumora, {"--watch", "p.txt"}, dir.path(), testkit::kSilent);
   ASSERT_TRUE(run.waitFor("playing infinite time(s) of \"g\"\n"));
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(12);
   for (int i = 1; std::chrono::steady_clock::now() < end; ++i) {
     ASSERT_TRUE(save(dir, texts[i % 3]));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

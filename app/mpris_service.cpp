@@ -22,21 +22,6 @@ constexpr char kPlayer[] = "org.mpris.MediaPlayer2.Player";
 // The bus daemon's answer to RequestName when another owns the name.
 constexpr uint32_t kNameExists = 3;
 
-// What the player shows, to signal only what changed.
-struct Shown {
-  bool paused = false;
-  double volume = 1;
-  std::size_t songs = 0;
-  bool operator==(const Shown& other) const {
-    return paused == other.paused && volume == other.volume && songs == other.songs;
-  }
-};
-
-Shown shown(const Controller& controller) {
-  const Controller::State state = controller.state();
-  return Shown{state.paused, state.volume, state.songs.size()};
-}
-
 uint64_t monotonicMicroseconds() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -48,6 +33,21 @@ uint64_t monotonicMicroseconds() {
 // The connection and its callbacks, on the service's thread alone.
 class MprisService::Connection {
  public:
+  // What the player shows, to signal only what changed.
+  struct Shown {
+    bool paused = false;
+    double volume = 1;
+    std::size_t songs = 0;
+    bool operator==(const Shown& other) const {
+      return paused == other.paused && volume == other.volume && songs == other.songs;
+    }
+  };
+
+  static Shown shown(const Controller& controller) {
+    const Controller::State state = controller.state();
+    return Shown{state.paused, state.volume, state.songs.size()};
+  }
+
   Connection(Controller& controller, const std::string& title)
       : controller_(controller), title_(title) {}
   ~Connection() {

@@ -98,9 +98,9 @@ void playBoth(const TempDir& dir, int seconds, Both& both) {
 TEST(Sound, LiveEqualsRenderedAndEverySongIsOnItsSide) {
   TempDir dir;
   writeSamples(dir);
-  // Twenty seconds are compared sample for sample where they can be;
+  // Twelve seconds are compared sample for sample where they can be;
   // elsewhere five are heard.
-  const int seconds = exact() ? 20 : 5;
+  const int seconds = exact() ? 12 : 5;
   Both both;
   playBoth(dir, seconds, both);
   const StereoCapture& rendered = both.rendered;

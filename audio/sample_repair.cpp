@@ -8,7 +8,7 @@
 
 namespace {
 
-bool fail(std::string& error, const std::string& text) {
+bool refuse(std::string& error, const std::string& text) {
   error = text;
   return false;
 }
@@ -90,7 +90,7 @@ constexpr int kMostVocBlocks = 1 << 16;
 
 bool spliceVoc(int fd, uint64_t size, SplicedFile& out, std::string& error) {
   const Fields f(fd, size);
-  if (!f.is(0, "Creative Voice File\x1a") || size < 22) return fail(error, "not a VOC file");
+  if (!f.is(0, "Creative Voice File\x1a") || size < 22) return refuse(error, "not a VOC file");
   uint64_t at = f.le(20, 2);
   VocFormat format, extended;  // of the sound; of an extended block for the next
   bool known = false, extendedNext = false;
@@ -103,7 +103,7 @@ bool spliceVoc(int fd, uint64_t size, SplicedFile& out, std::string& error) {
   uint64_t silenceFirst = 0;  // frames of silence before the first sound
   for (int blocks = 0; at < size; ++blocks) {
     if (blocks == kMostVocBlocks)
-      return fail(error, "VOC file of more than " + std::to_string(kMostVocBlocks) + " blocks");
+      return refuse(error, "VOC file of more than " + std::to_string(kMostVocBlocks) + " blocks");
     const uint32_t type = f.le(at, 1);
     if (type == 0 || at + 4 > size) break;
     const uint64_t body = at + 4, length = f.le(at + 1, 3);
@@ -173,8 +173,8 @@ bool spliceVoc(int fd, uint64_t size, SplicedFile& out, std::string& error) {
     if (sound) {
       if (!known) {
         if (block.codec == kUnread)
-          return fail(error, "VOC sound in an encoding that is not read (ADPCM)");
-        if (block.channels == 0) return fail(error, "VOC sound of 0 channels");
+          return refuse(error, "VOC sound in an encoding that is not read (ADPCM)");
+        if (block.channels == 0) return refuse(error, "VOC sound of 0 channels");
         format = block;
         known = true;
       } else if (!(block == format)) {
@@ -186,7 +186,7 @@ bool spliceVoc(int fd, uint64_t size, SplicedFile& out, std::string& error) {
     if (held < length) break;  // the file ends inside this block
     at = body + length;
   }
-  if (!known) return fail(error, "VOC file holds no sound");
+  if (!known) return refuse(error, "VOC file holds no sound");
   uint64_t total = silenceFirst * format.frameBytes();
   for (const Run& run : runs) total += run.bytes;
   // One block of type 9, which libsndfile reads to the end of the file but

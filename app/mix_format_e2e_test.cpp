@@ -1,15 +1,21 @@
 // The mix at other rates and on more speakers, as rendered and as played:
 // each angle heard from the speakers around it at constant power, samples
 // at their pitch and length at every rate, the 5.1 file named as such, and
-// the live mix equal to the render at 48 kHz on six channels.
+// the live mix equal to the render at 48 kHz on six channels, and a sound
+// server given the six channels asked for.
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "testing/child.h"
@@ -271,3 +277,54 @@ TEST(MixFormat, LiveEqualsRenderedAt48kHzOnSixChannelsAndTheFileSaysSo) {
 }
 
 }  // namespace
+
+namespace {
+
+// A PulseAudio server of the test's own, with one six-channel null sink, on
+// a socket in dir: none of the machine's, and no cookie to look for.
+struct PulseServer {
+  testkit::Child daemon;
+  explicit PulseServer(const TempDir& dir)
+      : daemon("/usr/bin/pulseaudio",
+               {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm=yes",
+                "--log-target=stderr",
+                "--load=module-null-sink sink_name=six channels=6 "
+                "channel_map=front-left,front-right,rear-left,rear-right,front-center,lfe",
+                "--load=module-native-protocol-unix auth-anonymous=1 socket=" + dir.file("native")},
+               dir.path(), {"HOME=" + dir.path(), "XDG_RUNTIME_DIR=" + dir.path()}) {}
+  ~PulseServer() { daemon.signal(SIGTERM); }
+  std::string address(const TempDir& dir) const {
+    return "PULSE_SERVER=unix:" + dir.file("native");
+  }
+};
+
+}  // namespace
+
+TEST(MixFormat, APulseAudioServerGetsTheSixChannelsAsked) {
+  if (access("/usr/bin/pulseaudio", X_OK) != 0 || access("/usr/bin/pactl", X_OK) != 0) {
+    GTEST_SKIP() << "no PulseAudio here";
+  }
+  TempDir dir;
+  ASSERT_TRUE(testkit::writeToneWav(dir.file("a.wav"), Tone{440, 0.3, 0.4}));
+  ASSERT_TRUE(dir.write("p.txt", "s=(_main=(\"a.wav\",300);_param=_infinite,0,0);"));
+  PulseServer server(dir);
+  const std::string address = server.address(dir);
+  // The server is up once its socket answers.
+  bool up = false;
+  for (int i = 0; i < 100 && !up; ++i) {
+    up = testkit::runToEnd("/usr/bin/pactl", {"info"}, dir.path(), {address}).status == 0;
+    if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_TRUE(up) << server.daemon.err();
+  testkit::Child player(testkit::kVelumora, {"--channels", "6", "p.txt"}, dir.path(),
+                        {address, "SDL_AUDIODRIVER=pulse"});
+  ASSERT_TRUE(player.waitFor(testkit::kStarted)) << player.out();
+  const auto inputs =
+      testkit::runToEnd("/usr/bin/pactl", {"list", "sink-inputs"}, dir.path(), {address});
+  player.write("q\n");
+  EXPECT_EQ(player.wait(), 0) << player.out();
+  EXPECT_NE(inputs.out.find("s16le 6ch 22050Hz"), std::string::npos) << inputs.out;
+  EXPECT_NE(inputs.out.find("front-left,front-right,front-center,lfe,rear-left,rear-right"),
+            std::string::npos)
+      << inputs.out;
+}

@@ -35,9 +35,15 @@ TEST(MixEnvelope, LimiterIsTransparentBelowTheKneeAndNeverReachesFullScale) {
 
 // What every value becomes at the gain of the headroom alone, computed in
 // full: the integer path must give exactly this.
-int16_t inFull(int16_t value) {
-  const double shaped = MixEnvelope::limit(value * double(MixEnvelope::kHeadroom) / 32768.0);
-  return static_cast<int16_t>(std::clamp(std::lround(shaped * 32768.0), -32768L, 32767L));
+void expectAsInFull(MixEnvelope& envelope, std::vector<int16_t> mix, int channels, uint64_t frame,
+                    const char* name) {
+  std::vector<int16_t> expected(mix.size());
+  std::transform(mix.begin(), mix.end(), expected.begin(), [](int16_t value) {
+    const double shaped = MixEnvelope::limit(value * double(MixEnvelope::kHeadroom) / 32768.0);
+    return static_cast<int16_t>(std::clamp(std::lround(shaped * 32768.0), -32768L, 32767L));
+  });
+  envelope.apply(mix.data(), mix.size() / channels, channels, frame);
+  EXPECT_EQ(mix, expected) << name;
 }
 
 TEST(MixEnvelope, TheUsualBufferComesOutAsTheFullComputationGivesIt) {
@@ -61,18 +67,11 @@ TEST(MixEnvelope, TheUsualBufferComesOutAsTheFullComputationGivesIt) {
     std::vector<int16_t> mix(512 * static_cast<std::size_t>(c.channels));
     for (int16_t& value : mix) value = static_cast<int16_t>(draw(random));
     mix[7] = c.most;  // the edge itself
-    std::vector<int16_t> expected(mix.size());
-    std::transform(mix.begin(), mix.end(), expected.begin(), inFull);
-    envelope.apply(mix.data(), 512, c.channels, 1000);
-    EXPECT_EQ(mix, expected) << c.name;
+    expectAsInFull(envelope, mix, c.channels, 1000, c.name);
   }
-  // Every 16-bit value, in one buffer.
   std::vector<int16_t> all;
   for (int value = -32768; value <= 32767; ++value) all.push_back(static_cast<int16_t>(value));
-  std::vector<int16_t> expected(all.size());
-  std::transform(all.begin(), all.end(), expected.begin(), inFull);
-  envelope.apply(all.data(), all.size() / 2, 2, 0);
-  EXPECT_EQ(all, expected);
+  expectAsInFull(envelope, all, 2, 0, "every 16-bit value");
 }
 
 TEST(MixEnvelope, VolumeAndFadesFollowTheFrames) {

@@ -24,6 +24,13 @@ constexpr double kPi = 3.14159265358979323846;
 
 class SampleDecoderTest : public ::testing::Test {
  protected:
+  // The file f decoded at the mixer's rate; a failure is the test's.
+  DecodedSample decode(const DecodeOptions& options = {}) {
+    DecodedSample out;
+    std::string error;
+    EXPECT_TRUE(decodeSample(dir_.file("f"), kMixerRate, out, error, options)) << error;
+    return out;
+  }
   testkit::TempDir dir_;
 };
 
@@ -100,13 +107,15 @@ std::vector<int16_t> side(const DecodedSample& decoded, int which) {
 // as one second at 440 Hz at the mixer's rate, at its level, and says what
 // it is.
 
+// Written by sox with `sox` options (type, encoding, bits), or else by
+// libsndfile in `sndfile` format.
 struct ToneCase {
   const char* name;
-  Make make;
+  const char* sox;
+  int sndfile;
   int rate;
   int channels;
   const char* format;
-  double level = 0.5;  // what each side must hold, of full scale
 };
 
 class SampleDecoderTone : public SampleDecoderTest,
@@ -114,10 +123,17 @@ class SampleDecoderTone : public SampleDecoderTest,
 
 TEST_P(SampleDecoderTone, KeepsPitchLengthAndLevel) {
   const ToneCase& c = GetParam();
-  ASSERT_TRUE(c.make(dir_)) << "cannot make the file";
-  DecodedSample out;
-  std::string error;
-  ASSERT_TRUE(decodeSample(dir_.file("f"), kMixerRate, out, error)) << error;
+  // Every channel of the many-channel files carries the tone: the mix-down
+  // adds the front channel and, at -3 dB, the centre and the surround of
+  // each side (quad: front and surround).
+  const double amplitude = c.channels > 2 ? 0.2 : 0.5;
+  const double level = c.channels == 6   ? 0.2 * (1 + 2 * 0.70710678)
+                       : c.channels == 4 ? 0.2 * (1 + 0.70710678)
+                                         : 0.5;  // what each side must hold, of full scale
+  const Make make = c.sox ? sox(c.sox, c.rate, c.channels, amplitude)
+                          : sndfile(c.sndfile, c.rate, c.channels, amplitude);
+  ASSERT_TRUE(make(dir_)) << "cannot make the file";
+  const DecodedSample out = decode();
   EXPECT_EQ(out.format, c.format);
   // sox writes an 8-bit VOC at the nearest time constant, 10989 Hz for
   // 11025: that file's tone is 0.33 % low.
@@ -134,65 +150,52 @@ TEST_P(SampleDecoderTone, KeepsPitchLengthAndLevel) {
     for (std::size_t i = begin + 1; i < begin + count; ++i)
       crossings += (values[i - 1] < 0) != (values[i] < 0);
     EXPECT_NEAR(crossings / 2.0 / (count / double(kMixerRate)), 440.0, 440.0 * 0.005) << which;
-    EXPECT_NEAR(testkit::toneAmplitude(values, begin, count, pitch, kMixerRate), c.level * 32767,
-                0.05 * c.level * 32767)
+    EXPECT_NEAR(testkit::toneAmplitude(values, begin, count, pitch, kMixerRate), level * 32767,
+                0.05 * level * 32767)
         << which;
   }
 }
 
-// Every channel of the many-channel files carries the tone: the mix-down
-// adds the front channel and, at -3 dB, the centre and the surround of each
-// side (quad: front and surround).
-constexpr double kSix = 0.2 * (1 + 2 * 0.70710678), kQuad = 0.2 * (1 + 0.70710678);
-
 const ToneCase kToneCases[] = {
-    {"Wav8Bit11025Mono", sox("-b 8 -t wav", 11025, 1), 11025, 1, "11.025 kHz 8-bit mono WAV"},
-    {"Wav16Bit8000Mono", sox("-b 16 -t wav", 8000, 1), 8000, 1, "8 kHz 16-bit mono WAV"},
-    {"Wav16Bit16000Stereo", sox("-b 16 -t wav", 16000, 2), 16000, 2, "16 kHz 16-bit stereo WAV"},
-    {"Wav16Bit22050Mono", sox("-b 16 -t wav", 22050, 1), 22050, 1, "22.05 kHz 16-bit mono WAV"},
-    {"Wav16Bit44100Stereo", sox("-b 16 -t wav", 44100, 2), 44100, 2, "44.1 kHz 16-bit stereo WAV"},
+    {"Wav8Bit11025Mono", "-b 8 -t wav", 0, 11025, 1, "11.025 kHz 8-bit mono WAV"},
+    {"Wav16Bit8000Mono", "-b 16 -t wav", 0, 8000, 1, "8 kHz 16-bit mono WAV"},
+    {"Wav16Bit16000Stereo", "-b 16 -t wav", 0, 16000, 2, "16 kHz 16-bit stereo WAV"},
+    {"Wav16Bit22050Mono", "-b 16 -t wav", 0, 22050, 1, "22.05 kHz 16-bit mono WAV"},
+    {"Wav16Bit44100Stereo", "-b 16 -t wav", 0, 44100, 2, "44.1 kHz 16-bit stereo WAV"},
     // sox writes more than 16 bits, and more than two channels, as
     // WAVE_FORMAT_EXTENSIBLE.
-    {"Wav24Bit48000Stereo", sox("-b 24 -t wav", 48000, 2), 48000, 2, "48 kHz 24-bit stereo WAV"},
-    {"Wav32Bit96000Mono", sox("-b 32 -t wav", 96000, 1), 96000, 1, "96 kHz 32-bit mono WAV"},
-    {"WavFloat32000Stereo", sox("-e floating-point -b 32 -t wav", 32000, 2), 32000, 2,
+    {"Wav24Bit48000Stereo", "-b 24 -t wav", 0, 48000, 2, "48 kHz 24-bit stereo WAV"},
+    {"Wav32Bit96000Mono", "-b 32 -t wav", 0, 96000, 1, "96 kHz 32-bit mono WAV"},
+    {"WavFloat32000Stereo", "-e floating-point -b 32 -t wav", 0, 32000, 2,
      "32 kHz 32-bit float stereo WAV"},
-    {"WavDouble44100Mono", sndfile(SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 44100, 1), 44100, 1,
+    {"WavDouble44100Mono", nullptr, SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 44100, 1,
      "44.1 kHz 64-bit float mono WAV"},
-    {"WavMsAdpcm8000Stereo", sox("-e ms-adpcm -t wav", 8000, 2), 8000, 2,
-     "8 kHz MS ADPCM stereo WAV"},
-    {"Wav6Channels44100", sox("-b 16 -t wav", 44100, 6, 0.2), 44100, 6,
-     "44.1 kHz 16-bit 6-channel WAV", kSix},
-    {"WavQuad48000", sox("-b 24 -t wav", 48000, 4, 0.2), 48000, 4, "48 kHz 24-bit 4-channel WAV",
-     kQuad},
-    {"Rf6424Bit48000Stereo", sndfile(SF_FORMAT_RF64 | SF_FORMAT_PCM_24, 48000, 2), 48000, 2,
+    {"WavMsAdpcm8000Stereo", "-e ms-adpcm -t wav", 0, 8000, 2, "8 kHz MS ADPCM stereo WAV"},
+    {"Wav6Channels44100", "-b 16 -t wav", 0, 44100, 6, "44.1 kHz 16-bit 6-channel WAV"},
+    {"WavQuad48000", "-b 24 -t wav", 0, 48000, 4, "48 kHz 24-bit 4-channel WAV"},
+    {"Rf6424Bit48000Stereo", nullptr, SF_FORMAT_RF64 | SF_FORMAT_PCM_24, 48000, 2,
      "48 kHz 24-bit stereo RF64"},
-    {"W6416Bit44100Mono", sox("-b 16 -t w64", 44100, 1), 44100, 1, "44.1 kHz 16-bit mono W64"},
-    {"Aiff16Bit16000Mono", sox("-b 16 -t aiff", 16000, 1), 16000, 1, "16 kHz 16-bit mono AIFF"},
-    {"AiffC24Bit48000Stereo", sox("-b 24 -t aifc", 48000, 2), 48000, 2,
-     "48 kHz 24-bit stereo AIFF"},
-    {"Caf24Bit96000Stereo", sox("-b 24 -t caf", 96000, 2), 96000, 2, "96 kHz 24-bit stereo CAF"},
-    {"Flac16Bit8000Mono", sox("-b 16 -t flac", 8000, 1), 8000, 1, "8 kHz 16-bit mono FLAC"},
-    {"Flac16Bit44100Stereo", sox("-b 16 -t flac", 44100, 2), 44100, 2,
-     "44.1 kHz 16-bit stereo FLAC"},
-    {"Flac24Bit96000Stereo", sox("-b 24 -t flac", 96000, 2), 96000, 2, "96 kHz 24-bit stereo FLAC"},
-    {"Flac6Channels48000", sox("-b 16 -t flac", 48000, 6, 0.2), 48000, 6,
-     "48 kHz 16-bit 6-channel FLAC", kSix},
-    {"Vorbis44100Mono", sox("-t ogg", 44100, 1), 44100, 1, "44.1 kHz mono Ogg Vorbis"},
-    {"Vorbis32000Stereo", sox("-t ogg", 32000, 2), 32000, 2, "32 kHz stereo Ogg Vorbis"},
-    {"Opus48000Stereo", sndfile(SF_FORMAT_OGG | SF_FORMAT_OPUS, 48000, 2), 48000, 2,
-     "48 kHz stereo Opus"},
-    {"Opus16000Mono", sndfile(SF_FORMAT_OGG | SF_FORMAT_OPUS, 16000, 1), 16000, 1,
-     "16 kHz mono Opus"},
-    {"Mp344100Stereo", sndfile(SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 2), 44100, 2,
+    {"W6416Bit44100Mono", "-b 16 -t w64", 0, 44100, 1, "44.1 kHz 16-bit mono W64"},
+    {"Aiff16Bit16000Mono", "-b 16 -t aiff", 0, 16000, 1, "16 kHz 16-bit mono AIFF"},
+    {"AiffC24Bit48000Stereo", "-b 24 -t aifc", 0, 48000, 2, "48 kHz 24-bit stereo AIFF"},
+    {"Caf24Bit96000Stereo", "-b 24 -t caf", 0, 96000, 2, "96 kHz 24-bit stereo CAF"},
+    {"Flac16Bit8000Mono", "-b 16 -t flac", 0, 8000, 1, "8 kHz 16-bit mono FLAC"},
+    {"Flac16Bit44100Stereo", "-b 16 -t flac", 0, 44100, 2, "44.1 kHz 16-bit stereo FLAC"},
+    {"Flac24Bit96000Stereo", "-b 24 -t flac", 0, 96000, 2, "96 kHz 24-bit stereo FLAC"},
+    {"Flac6Channels48000", "-b 16 -t flac", 0, 48000, 6, "48 kHz 16-bit 6-channel FLAC"},
+    {"Vorbis44100Mono", "-t ogg", 0, 44100, 1, "44.1 kHz mono Ogg Vorbis"},
+    {"Vorbis32000Stereo", "-t ogg", 0, 32000, 2, "32 kHz stereo Ogg Vorbis"},
+    {"Opus48000Stereo", nullptr, SF_FORMAT_OGG | SF_FORMAT_OPUS, 48000, 2, "48 kHz stereo Opus"},
+    {"Opus16000Mono", nullptr, SF_FORMAT_OGG | SF_FORMAT_OPUS, 16000, 1, "16 kHz mono Opus"},
+    {"Mp344100Stereo", nullptr, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 2,
      "44.1 kHz stereo MP3"},
-    {"Mp322050Mono", sndfile(SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 22050, 1), 22050, 1,
+    {"Mp322050Mono", nullptr, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 22050, 1,
      "22.05 kHz mono MP3"},
     // 8-bit VOC holds time constant blocks, 16-bit VOC blocks with a rate in Hz.
-    {"Voc8Bit11025Mono", sox("-b 8 -t voc", 11025, 1), 11025, 1, "10.989 kHz 8-bit mono VOC"},
-    {"Voc16Bit32000Mono", sox("-b 16 -t voc", 32000, 1), 32000, 1, "32 kHz 16-bit mono VOC"},
-    {"Voc16Bit44100Stereo", sox("-b 16 -t voc", 44100, 2), 44100, 2, "44.1 kHz 16-bit stereo VOC"},
-    {"Svx8000Mono", sox("-t 8svx", 8000, 1), 8000, 1, "8 kHz 8-bit mono 8SVX"},
+    {"Voc8Bit11025Mono", "-b 8 -t voc", 0, 11025, 1, "10.989 kHz 8-bit mono VOC"},
+    {"Voc16Bit32000Mono", "-b 16 -t voc", 0, 32000, 1, "32 kHz 16-bit mono VOC"},
+    {"Voc16Bit44100Stereo", "-b 16 -t voc", 0, 44100, 2, "44.1 kHz 16-bit stereo VOC"},
+    {"Svx8000Mono", "-t 8svx", 0, 8000, 1, "8 kHz 8-bit mono 8SVX"},
 };
 
 INSTANTIATE_TEST_SUITE_P(SampleDecoder, SampleDecoderTone, ::testing::ValuesIn(kToneCases),
@@ -222,9 +225,7 @@ TEST_P(SampleDecoderDownmix, PutsEachChannelInItsPlace) {
   for (int i = 0; i < channels; ++i) frequencies.push_back(100.0 * (channels - i));
   ASSERT_TRUE(
       writeSndfile(dir_.file("f"), c.format, 44100, channels, sines(frequencies, 44100, 0.2, 0.5)));
-  DecodedSample out;
-  std::string error;
-  ASSERT_TRUE(decodeSample(dir_.file("f"), kMixerRate, out, error)) << error;
+  const DecodedSample out = decode();
   const std::vector<int16_t> sides[] = {side(out, 0), side(out, 1)};
   const std::size_t begin = sides[0].size() / 10, count = sides[0].size() * 8 / 10;
   for (int i = 0; i < channels; ++i) {
@@ -238,16 +239,13 @@ TEST_P(SampleDecoderDownmix, PutsEachChannelInItsPlace) {
 }
 
 constexpr double k3dB = 0.70710678;
+// WAVE_FORMAT_EXTENSIBLE names them: front left, right, centre, LFE, back
+// left, back right. FLAC names none: its 5.1 is WAV's.
+const std::vector<std::pair<double, double>> kWav51 = {{1, 0}, {0, 1},    {k3dB, k3dB},
+                                                       {0, 0}, {k3dB, 0}, {0, k3dB}};
 const DownmixCase kDownmixCases[] = {
-    // WAVE_FORMAT_EXTENSIBLE names them: front left, right, centre, LFE,
-    // back left, back right.
-    {"Wav51",
-     SF_FORMAT_WAVEX | SF_FORMAT_PCM_16,
-     {{1, 0}, {0, 1}, {k3dB, k3dB}, {0, 0}, {k3dB, 0}, {0, k3dB}}},
-    // FLAC names none: its 5.1 is WAV's.
-    {"Flac51",
-     SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
-     {{1, 0}, {0, 1}, {k3dB, k3dB}, {0, 0}, {k3dB, 0}, {0, k3dB}}},
+    {"Wav51", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, kWav51},
+    {"Flac51", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, kWav51},
     // Vorbis puts the centre second and the LFE last.
     {"Vorbis51",
      SF_FORMAT_OGG | SF_FORMAT_VORBIS,
@@ -264,16 +262,12 @@ TEST_F(SampleDecoderTest, LimitsFloatBeyondFullScale) {
   const float values[] = {2.0f, -2.0f, NAN, INFINITY, -INFINITY, 0.5f, 1.0f, -1.0f};
   ASSERT_TRUE(writeSndfile(dir_.file("f"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, kMixerRate, 1,
                            std::vector<float>(std::begin(values), std::end(values))));
-  DecodedSample out;
-  std::string error;
-  ASSERT_TRUE(decodeSample(dir_.file("f"), kMixerRate, out, error)) << error;
-  EXPECT_EQ(side(out, 0),
+  EXPECT_EQ(side(decode(), 0),
             (std::vector<int16_t>{32767, -32768, 0, 32767, -32768, 16384, 32767, -32768}));
   // Resampled, a tone at twice full scale stays a (clipped) tone.
   ASSERT_TRUE(writeSndfile(dir_.file("f"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
                            sines({440.0}, 48000, 2.0, 0.2)));
-  ASSERT_TRUE(decodeSample(dir_.file("f"), kMixerRate, out, error)) << error;
-  const std::vector<int16_t> left = side(out, 0);
+  const std::vector<int16_t> left = side(decode(), 0);
   EXPECT_GT(testkit::toneAmplitude(left, 0, left.size(), 440.0, kMixerRate), 32767.0);
 }
 
@@ -283,9 +277,7 @@ TEST_F(SampleDecoderTest, DecodesBehindTheLead) {
                            std::vector<float>(100, 0.5f)));
   DecodeOptions options;
   options.leadFrames = 512;
-  DecodedSample out;
-  std::string error;
-  ASSERT_TRUE(decodeSample(dir_.file("f"), kMixerRate, out, error, options)) << error;
+  const DecodedSample out = decode(options);
   ASSERT_EQ(out.frames.size(), 2u * 612);
   EXPECT_EQ(out.frames[2 * 511 + 1], 0);
   EXPECT_EQ(out.frames[2 * 512], 16384);

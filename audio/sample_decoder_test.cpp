@@ -102,7 +102,6 @@ std::vector<int16_t> side(const DecodedSample& decoded, int which) {
   return values;
 }
 
-// ---------------------------------------------------------------------------
 // A one-second 440 Hz tone in every format, depth, rate and layout comes out
 // as one second at 440 Hz at the mixer's rate, at its level, and says what
 // it is.
@@ -201,7 +200,6 @@ const ToneCase kToneCases[] = {
 INSTANTIATE_TEST_SUITE_P(SampleDecoder, SampleDecoderTone, ::testing::ValuesIn(kToneCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// ---------------------------------------------------------------------------
 // More than two channels: each at its place, by the file's own channel map
 // or, where it has none, by the layout its format implies.
 
@@ -333,7 +331,6 @@ TEST_F(SampleDecoderTest, SaysWhatAFileThatIsNoSampleIs) {
   }
 }
 
-// ---------------------------------------------------------------------------
 // Files that crashed, hung or overran SDL or SDL_mixer, or that they
 // refused, and files that are hostile to libsndfile or to what follows it.
 

@@ -127,8 +127,11 @@ class SdlMixer : public Mixer {
   std::atomic<uint64_t> frames_{0};
   MixEnvelope envelope_;
   bool levelled_ = true;
-  MixHook* hook_ = nullptr;                 // read on the audio thread under the audio lock
-  std::unique_ptr<SurroundPanner> panner_;  // on more than two channels
+  MixHook* hook_ = nullptr;  // read on the audio thread under the audio lock
+  // On more than two channels: made by open() and kept until this mixer is
+  // destroyed, after close() has ended the audio thread, since the effects
+  // registered on SDL_mixer's channels point into it.
+  std::unique_ptr<SurroundPanner> panner_;
   // Under the audio lock.
   bool paused_ = false;
   uint64_t framesPaused_ = 0;

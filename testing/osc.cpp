@@ -1,0 +1,42 @@
+#include "testing/osc.h"
+
+#include <lo/lo.h>
+
+#include <cstdlib>
+
+namespace testkit {
+
+std::string oscMessage(const char* path, const std::vector<std::string>& args) {
+  lo_message m = lo_message_new();
+  for (const std::string& arg : args) {
+    const std::string value = arg.substr(1);
+    switch (arg[0]) {
+      case 'f':
+        lo_message_add_float(m, std::stof(value));
+        break;
+      case 'd':
+        lo_message_add_double(m, std::stod(value));
+        break;
+      case 'i':
+        lo_message_add_int32(m, std::stoi(value));
+        break;
+      case 's':
+        lo_message_add_string(m, value.c_str());
+        break;
+      case 'T':
+        lo_message_add_true(m);
+        break;
+      case 'F':
+        lo_message_add_false(m);
+        break;
+    }
+  }
+  std::size_t size = 0;
+  void* bytes = lo_message_serialise(m, path, nullptr, &size);
+  std::string out(static_cast<char*>(bytes), size);
+  std::free(bytes);
+  lo_message_free(m);
+  return out;
+}
+
+}  // namespace testkit

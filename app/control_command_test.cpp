@@ -59,8 +59,6 @@ TEST(ControlCommand, WritesWhatItReadsBack) {
   for (const std::string name : {"rain", "two words", "\"quoted", "back\\slash", ""}) {
     for (const std::string what : {" volume 0.3333", " volume 4", " mute 1", " mute 0"}) {
       ControlCommand command;
-      command.kind = what.find("mute") != std::string::npos ? Kind::kSongMute : Kind::kSongVolume;
-      command.song = name;
       std::string error;
       ASSERT_TRUE(ControlCommand::parse("song x" + what, command, error)) << error;
       command.song = name;

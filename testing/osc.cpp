@@ -10,26 +10,12 @@ std::string oscMessage(const char* path, const std::vector<std::string>& args) {
   lo_message m = lo_message_new();
   for (const std::string& arg : args) {
     const std::string value = arg.substr(1);
-    switch (arg[0]) {
-      case 'f':
-        lo_message_add_float(m, std::stof(value));
-        break;
-      case 'd':
-        lo_message_add_double(m, std::stod(value));
-        break;
-      case 'i':
-        lo_message_add_int32(m, std::stoi(value));
-        break;
-      case 's':
-        lo_message_add_string(m, value.c_str());
-        break;
-      case 'T':
-        lo_message_add_true(m);
-        break;
-      case 'F':
-        lo_message_add_false(m);
-        break;
-    }
+    if (arg[0] == 'f') lo_message_add_float(m, std::stof(value));
+    if (arg[0] == 'd') lo_message_add_double(m, std::stod(value));
+    if (arg[0] == 'i') lo_message_add_int32(m, std::stoi(value));
+    if (arg[0] == 's') lo_message_add_string(m, value.c_str());
+    if (arg[0] == 'T') lo_message_add_true(m);
+    if (arg[0] == 'F') lo_message_add_false(m);
   }
   std::size_t size = 0;
   void* bytes = lo_message_serialise(m, path, nullptr, &size);

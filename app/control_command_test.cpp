@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-// Named, so that nothing here meets a helper of another test in a unity
-// build.
+// Named, so that no helper here meets another test's in a unity build.
 namespace control_command_test {
 namespace {
 
@@ -60,8 +59,6 @@ TEST(ControlCommand, WritesWhatItReadsBack) {
   for (const std::string name : {"rain", "two words", "\"quoted", "back\\slash", ""}) {
     for (const std::string what : {" volume 0.3333", " volume 4", " mute 1", " mute 0"}) {
       ControlCommand command;
-      command.kind = what.find("mute") != std::string::npos ? Kind::kSongMute : Kind::kSongVolume;
-      command.song = name;
       std::string error;
       ASSERT_TRUE(ControlCommand::parse("song x" + what, command, error)) << error;
       command.song = name;

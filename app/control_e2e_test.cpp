@@ -1,8 +1,7 @@
 // Control while it plays, as a user meets it: OSC from oscsend on loopback
-// and the desktop's media keys through playerctl on a private session bus
-// (dbus-daemon);
-// what the disk driver recorded against velumora-render with the session's
-// control script, and against the render without it.
+// and media keys through playerctl on a private session bus (dbus-daemon);
+// what the disk driver recorded against velumora-render with and without
+// the session's control script.
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -13,20 +12,17 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/control_script.h"
 #include "testing/child.h"
+#include "testing/osc.h"
 #include "testing/temp_dir.h"
 #include "testing/wav.h"
 
-// Named, so that nothing here meets a helper of another test in a unity
-// build.
+// Named, so that no helper here meets another test's in a unity build.
 namespace control_e2e {
 namespace {
 
@@ -44,14 +40,20 @@ bool exact() { return !testkit::onCompat() && !testkit::kSanitized; }
 
 bool installed(const char* program) { return access(program, X_OK) == 0; }
 
-// A UDP port of 127.0.0.1 that nothing uses now.
-std::string freePort() {
-  const int probe = socket(AF_INET, SOCK_DGRAM, 0);
+sockaddr_in loopback(uint16_t port = 0) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  return address;
+}
+
+// A UDP port of 127.0.0.1 that nothing uses now.
+std::string freePort() {
+  const int probe = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address = loopback();
   socklen_t size = sizeof address;
-  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address);
   getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
   close(probe);
   return std::to_string(ntohs(address.sin_port));
@@ -74,6 +76,35 @@ std::vector<uint64_t> scriptFrames(const std::string& path, std::vector<std::str
     commands.push_back(line.command.text());
   }
   return frames;
+}
+
+// Renders p.txt with args, as r.wav with the control script and as
+// plain.wav without; what the render with it printed.
+void renderWithAndWithout(TempDir& dir, const std::string& script,
+                          const std::vector<std::string>& args, StereoCapture& rendered,
+                          StereoCapture& plain, std::string& printed) {
+  for (const std::string& with : {script, std::string()}) {
+    std::vector<std::string> all = {"p.txt", with.empty() ? "plain.wav" : "r.wav"};
+    all.insert(all.end(), args.begin(), args.end());
+    if (!with.empty()) all.insert(all.end(), {"--control", with});
+    const auto render = testkit::runToEnd(testkit::kRender, all, dir.path());
+    ASSERT_EQ(render.status, 0) << render.out;
+    if (!with.empty()) printed = render.out;
+  }
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), rendered, 44));
+  ASSERT_TRUE(testkit::readStereoCapture(dir.file("plain.wav"), plain, 44));
+}
+
+// Frames of a from aFrom on that differ from b's from bFrom on; the right
+// side only when asked too.
+std::size_t differing(const StereoCapture& a, std::size_t aFrom, const StereoCapture& b,
+                      std::size_t bFrom, std::size_t count, bool right = true) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    n += a.left[aFrom + i] != b.left[bFrom + i] ||
+         (right && a.right[aFrom + i] != b.right[bFrom + i]);
+  }
+  return n;
 }
 
 double ratio(const std::vector<int16_t>& a, std::size_t from, const std::vector<int16_t>& b,
@@ -126,41 +157,25 @@ TEST(Control, APauseAndLevelsFallOnTheirFramesAndRenderAsPlayed) {
   EXPECT_LT(paused, 3 * 22050u);
   EXPECT_EQ(paused % 512, 0u);
 
-  for (const char* script : {"rec.txt", ""}) {
-    std::vector<std::string> args = {
-        "p.txt", *script ? "r.wav" : "plain.wav", "--seconds", "6", "--seed", "5"};
-    if (*script) args.insert(args.end(), {"--control", script});
-    const auto render = testkit::runToEnd(testkit::kRender, args, dir.path());
-    ASSERT_EQ(render.status, 0) << render.out;
-  }
   StereoCapture heard, rendered, plain;
+  std::string printed;
+  ASSERT_NO_FATAL_FAILURE(renderWithAndWithout(dir, "rec.txt", {"--seconds", "6", "--seed", "5"},
+                                               rendered, plain, printed));
   ASSERT_TRUE(testkit::readStereoCapture(dir.file("live.raw"), heard));
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), rendered, 44));
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("plain.wav"), plain, 44));
   // A render begins on the songs' moment 0, where the script's times count
-  // from.
-  // The render as played: silent while paused, then on as it was, each
+  // from. The render as played: silent while paused, then on as it was, each
   // change on its frame: the frames before are as without it.
   const std::size_t pause = at[0], resume = at[1], mute = at[2], level = at[3], hum = at[4],
                     unmute = at[5];
   ASSERT_LT(unmute + 11025, rendered.frames());
-  const auto same = [&](std::size_t from, std::size_t to, bool left, bool right) {
-    std::size_t differing = 0;
-    for (std::size_t i = from; i < to; ++i) {
-      const std::size_t was = i >= resume ? i - paused : i;
-      differing += (left && rendered.left[i] != plain.left[was]) ||
-                   (right && rendered.right[i] != plain.right[was]);
-    }
-    return differing;
-  };
-  EXPECT_EQ(same(0, pause, true, true), 0u);
+  EXPECT_EQ(differing(rendered, 0, plain, 0, pause), 0u);
   EXPECT_EQ(testkit::rms(rendered.left, pause, paused), 0);
   EXPECT_EQ(testkit::rms(rendered.right, pause, paused), 0);
   // The next note comes exactly as long after as the pause lasted.
-  EXPECT_EQ(same(resume, mute, true, true), 0u);
+  EXPECT_EQ(differing(rendered, resume, plain, resume - paused, mute - resume), 0u);
   // A muted song is silent, while the other plays on as it was.
   EXPECT_EQ(testkit::rms(rendered.right, mute, unmute - mute), 0);
-  EXPECT_EQ(same(mute, level, true, false), 0u);
+  EXPECT_EQ(differing(rendered, mute, plain, mute - paused, level - mute, false), 0u);
   // The levels change on their frame: half the mix, then a quarter of the
   // hum too.
   if (hum > level) {
@@ -182,12 +197,7 @@ TEST(Control, APauseAndLevelsFallOnTheirFramesAndRenderAsPlayed) {
     ASSERT_GE(firstSound(heard), firstSound(rendered));
     const std::size_t start = firstSound(heard) - firstSound(rendered);
     ASSERT_GE(heard.frames(), start + unmute + 5512);
-    std::size_t differing = 0;
-    for (std::size_t i = 0; i < unmute + 5512; ++i) {
-      differing +=
-          heard.left[start + i] != rendered.left[i] || heard.right[start + i] != rendered.right[i];
-    }
-    EXPECT_EQ(differing, 0u);
+    EXPECT_EQ(differing(heard, start, rendered, 0, unmute + 5512), 0u);
   }
 }
 
@@ -200,28 +210,16 @@ TEST(Control, ARenderPausesOnItsFrameEvenAsANoteBeginsThere) {
   // at 22016, whose first note starts (at 22050) as it is taken, and play
   // comes back at 66560.
   ASSERT_TRUE(dir.write("c.txt", "0.998 pause\n2.998 play\n"));
-  for (const char* script : {"c.txt", ""}) {
-    std::vector<std::string> args = {
-        "p.txt", *script ? "r.wav" : "plain.wav", "--seconds", "4", "--fade-out", "0.5"};
-    if (*script) args.insert(args.end(), {"--control", script});
-    const auto render = testkit::runToEnd(testkit::kRender, args, dir.path());
-    ASSERT_EQ(render.status, 0) << render.out;
-    if (*script) {
-      EXPECT_NE(render.out.find("\npaused\nplaying\n"), std::string::npos);
-    }
-  }
   StereoCapture rendered, plain;
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("r.wav"), rendered, 44));
-  ASSERT_TRUE(testkit::readStereoCapture(dir.file("plain.wav"), plain, 44));
+  std::string printed;
+  ASSERT_NO_FATAL_FAILURE(renderWithAndWithout(
+      dir, "c.txt", {"--seconds", "4", "--fade-out", "0.5"}, rendered, plain, printed));
+  EXPECT_NE(printed.find("\npaused\nplaying\n"), std::string::npos);
   const std::size_t pause = 22016, paused = 66560 - 22016;
   EXPECT_EQ(testkit::rms(rendered.left, pause, paused), 0);
-  std::size_t differing = 0;
-  for (std::size_t i = 0; i < 3 * 22050; ++i) {
-    const std::size_t was = i >= pause ? i - paused : i;
-    if (i >= pause && i < pause + paused) continue;
-    differing += rendered.left[i] != plain.left[was];
-  }
-  EXPECT_EQ(differing, 0u);
+  // As without the pause before it, and after it up to the fade-out.
+  EXPECT_EQ(differing(rendered, 0, plain, 0, pause), 0u);
+  EXPECT_EQ(differing(rendered, pause + paused, plain, pause, 77175 - pause - paused), 0u);
   // The fade-out ends with the render, though the mix stood still a while.
   EXPECT_GT(testkit::rms(rendered.left, 76000, 1000), 4000);
   EXPECT_LT(testkit::rms(rendered.left, 4 * 22050 - 220, 220), 200);
@@ -232,28 +230,15 @@ class OscClient {
  public:
   OscClient() {
     socket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    const sockaddr_in address = loopback();
+    bind(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
   }
   ~OscClient() { close(socket_); }
 
   void send(const std::string& port, const std::string& packet) {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    to.sin_port = htons(static_cast<uint16_t>(std::stoi(port)));
-    sendto(socket_, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-  }
-  static std::string message(const char* path) {
-    lo_message m = lo_message_new();
-    std::size_t size = 0;
-    void* bytes = lo_message_serialise(m, path, nullptr, &size);
-    std::string out(static_cast<char*>(bytes), size);
-    std::free(bytes);
-    lo_message_free(m);
-    return out;
+    const sockaddr_in to = loopback(static_cast<uint16_t>(std::stoi(port)));
+    sendto(socket_, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+           sizeof to);
   }
   // The first string of the next packet whose path is path, or "" after a
   // while.
@@ -339,14 +324,14 @@ TEST(Control, MediaKeysAndOscReachThePlayerOnTheSessionBus) {
   const auto pausedAt = std::chrono::steady_clock::now();
   EXPECT_TRUE(follow.waitFor("Playing\nPaused\n"));
   OscClient osc;
-  osc.send(port, OscClient::message("/velumora/status"));
+  osc.send(port, testkit::oscMessage("/velumora/status"));
   EXPECT_EQ(osc.answer("/velumora/status"), "paused");
   // Malformed and unknown packets: ignored, with one line on standard error.
-  for (int i = 0; i < 20; ++i) osc.send(port, i % 2 ? "garbage" : OscClient::message("/x"));
-  osc.send(port, OscClient::message("/velumora/status"));
+  for (int i = 0; i < 20; ++i) osc.send(port, i % 2 ? "garbage" : testkit::oscMessage("/x"));
+  osc.send(port, testkit::oscMessage("/velumora/status"));
   EXPECT_EQ(osc.answer("/velumora/status"), "paused");
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-  osc.send(port, OscClient::message("/velumora/play"));
+  osc.send(port, testkit::oscMessage("/velumora/play"));
   const auto pausedFor = std::chrono::steady_clock::now() - pausedAt;
   ASSERT_TRUE(player.waitFor("paused\nplaying\n"));
   EXPECT_TRUE(follow.waitFor("Playing\nPaused\nPlaying\n"));

@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-// Named, so that nothing here meets a helper of another test in a unity
-// build.
+// Named, so that no helper here meets another test's in a unity build.
 namespace control_script_test {
 namespace {
 

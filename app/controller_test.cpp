@@ -7,7 +7,6 @@
 #include <poll.h>
 
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "app/control_script.h"
@@ -15,8 +14,7 @@
 #include "testing/fakes.h"
 #include "testing/temp_dir.h"
 
-// Named, so that nothing here meets a helper of another test in a unity
-// build.
+// Named, so that no helper here meets another test's in a unity build.
 namespace controller_test {
 namespace {
 

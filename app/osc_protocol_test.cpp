@@ -3,6 +3,7 @@
 
 #include "app/osc_protocol.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <lo/lo.h>
 
@@ -11,51 +12,13 @@
 #include "app/controller.h"
 #include "pattern/song_gains.h"
 #include "testing/fakes.h"
+#include "testing/osc.h"
 
-// Named, so that nothing here meets a helper of another test in a unity
-// build.
+// Named, so that no helper here meets another test's in a unity build.
 namespace osc_protocol_test {
 namespace {
 
-// A message with the given arguments: "f0.5", "i1", "s...", "T", "F", "d2".
-std::string message(const char* path, const std::vector<std::string>& args = {}) {
-  lo_message m = lo_message_new();
-  for (const std::string& arg : args) {
-    const std::string value = arg.substr(1);
-    switch (arg[0]) {
-      case 'f':
-        lo_message_add_float(m, std::stof(value));
-        break;
-      case 'd':
-        lo_message_add_double(m, std::stod(value));
-        break;
-      case 'i':
-        lo_message_add_int32(m, std::stoi(value));
-        break;
-      case 's':
-        lo_message_add_string(m, value.c_str());
-        break;
-      case 'T':
-        lo_message_add_true(m);
-        break;
-      case 'F':
-        lo_message_add_false(m);
-        break;
-    }
-  }
-  std::size_t size = 0;
-  void* bytes = lo_message_serialise(m, path, nullptr, &size);
-  std::string out(static_cast<char*>(bytes), size);
-  std::free(bytes);
-  lo_message_free(m);
-  return out;
-}
-
-std::string bigEndian(uint32_t value) {
-  std::string out(4, '\0');
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(value >> (24 - 8 * i));
-  return out;
-}
+using testkit::oscMessage;
 
 // Argument i, read where liblo put it (four bytes apart, not aligned for
 // lo_arg's eight-byte members).
@@ -71,9 +34,11 @@ const char* text(lo_message message, int i) {
 
 // A bundle of the given elements, to be carried out at once.
 std::string bundle(const std::vector<std::string>& elements) {
-  std::string out("#bundle\0", 8);
-  out += std::string("\0\0\0\0\0\0\0\1", 8);
-  for (const std::string& element : elements) out += bigEndian(element.size()) + element;
+  std::string out("#bundle\0\0\0\0\0\0\0\0\1", 16);
+  for (const std::string& element : elements) {
+    const uint32_t size = htonl(static_cast<uint32_t>(element.size()));
+    out += std::string(reinterpret_cast<const char*>(&size), 4) + element;
+  }
   return out;
 }
 
@@ -103,74 +68,71 @@ TEST_F(OscProtocolTest, EachAddressIsItsCommand) {
     std::string packet;
     std::string printed;
   } cases[] = {
-      {message("/velumora/pause"), "paused\n"},
+      {oscMessage("/velumora/pause"), "paused\n"},
       // A button's press and release.
-      {message("/velumora/play", {"f1"}) + "", "playing\n"},
-      {message("/velumora/volume", {"f0.5"}), "volume 50%\n"},
-      {message("/velumora/volume", {"i2"}), "volume 200%\n"},
-      {message("/velumora/volume", {"d0.25"}), "volume 25%\n"},
-      {message("/velumora/song/wind/volume", {"f0.75"}), "song \"wind\" volume 75%\n"},
-      {message("/velumora/song/rain/mute", {"i1"}), "song \"rain\" muted\n"},
-      {message("/velumora/song/rain/mute", {"F"}), "song \"rain\" unmuted\n"},
+      {oscMessage("/velumora/play", {"f1"}) + "", "playing\n"},
+      {oscMessage("/velumora/volume", {"f0.5"}), "volume 50%\n"},
+      {oscMessage("/velumora/volume", {"i2"}), "volume 200%\n"},
+      {oscMessage("/velumora/volume", {"d0.25"}), "volume 25%\n"},
+      {oscMessage("/velumora/song/wind/volume", {"f0.75"}), "song \"wind\" volume 75%\n"},
+      {oscMessage("/velumora/song/rain/mute", {"i1"}), "song \"rain\" muted\n"},
+      {oscMessage("/velumora/song/rain/mute", {"F"}), "song \"rain\" unmuted\n"},
       // A pattern: every song whose name it matches.
-      {message("/velumora/song/*/mute", {"T"}),
+      {oscMessage("/velumora/song/*/mute", {"T"}),
        "song \"rain\" muted\nsong \"wind\" muted\nsong \"drops\" muted\n"},
-      {message("/velumora/song/{rain,drops}/mute", {"i0"}),
+      {oscMessage("/velumora/song/{rain,drops}/mute", {"i0"}),
        "song \"rain\" unmuted\nsong \"drops\" unmuted\n"},
-      {bundle({message("/velumora/pause"), bundle({message("/velumora/volume", {"f1"})})}),
+      {bundle({oscMessage("/velumora/pause"), bundle({oscMessage("/velumora/volume", {"f1"})})}),
        "paused\nvolume 100%\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(handle(c.packet), c.printed) << c.packet.substr(0, 30);
     EXPECT_TRUE(complaints_.empty()) << complaints_[0];
   }
-  EXPECT_EQ(handle(message("/velumora/quit")), "quit: ending\n");
+  EXPECT_EQ(handle(oscMessage("/velumora/quit")), "quit: ending\n");
   EXPECT_TRUE(controller_.takeQuit());
 }
 
 TEST_F(OscProtocolTest, StatusIsAnsweredWithTheMixAndEverySong) {
-  handle(message("/velumora/song/wind/volume", {"f0.5"}) + "");
-  handle(message("/velumora/song/drops/mute", {"i1"}));
-  handle(message("/velumora/pause"));
-  EXPECT_EQ(handle(message("/velumora/status")), "");
+  handle(oscMessage("/velumora/song/wind/volume", {"f0.5"}) + "");
+  handle(oscMessage("/velumora/song/drops/mute", {"i1"}));
+  handle(oscMessage("/velumora/pause"));
+  EXPECT_EQ(handle(oscMessage("/velumora/status")), "");
   ASSERT_EQ(replies_.size(), 4u);
   const auto read = [](std::string reply, std::string& path) {
     path = reply.c_str();
     int result = 0;
     return lo_message_deserialise(reply.data(), reply.size(), &result);
   };
-  std::string path;
-  lo_message mix = read(replies_[0], path);
-  ASSERT_NE(mix, nullptr);
-  EXPECT_EQ(path, "/velumora/status");
-  EXPECT_STREQ(lo_message_get_types(mix), "sfi");
-  EXPECT_STREQ(text(mix, 0), "paused");
-  EXPECT_EQ(argument<float>(mix, 1), 1.0f);
-  EXPECT_EQ(argument<int32_t>(mix, 2), 3);
-  lo_message_free(mix);
+  // The mix, then each song.
   const struct {
+    const char* path;
     const char* name;
     float volume;
-    int muted;
-  } songs[] = {{"rain", 1, 0}, {"wind", 0.5, 0}, {"drops", 1, 1}};
-  for (int i = 0; i < 3; ++i) {
-    lo_message song = read(replies_[1 + i], path);
-    ASSERT_NE(song, nullptr);
-    EXPECT_EQ(path, "/velumora/status/song");
-    EXPECT_STREQ(lo_message_get_types(song), "sfi");
-    EXPECT_STREQ(text(song, 0), songs[i].name);
-    EXPECT_EQ(argument<float>(song, 1), songs[i].volume);
-    EXPECT_EQ(argument<int32_t>(song, 2), songs[i].muted);
-    lo_message_free(song);
+    int number;
+  } answers[] = {{"/velumora/status", "paused", 1, 3},
+                 {"/velumora/status/song", "rain", 1, 0},
+                 {"/velumora/status/song", "wind", 0.5, 0},
+                 {"/velumora/status/song", "drops", 1, 1}};
+  for (int i = 0; i < 4; ++i) {
+    std::string path;
+    lo_message answer = read(replies_[i], path);
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(path, answers[i].path);
+    EXPECT_STREQ(lo_message_get_types(answer), "sfi");
+    EXPECT_STREQ(text(answer, 0), answers[i].name);
+    EXPECT_EQ(argument<float>(answer, 1), answers[i].volume);
+    EXPECT_EQ(argument<int32_t>(answer, 2), answers[i].number);
+    lo_message_free(answer);
   }
 }
 
 TEST_F(OscProtocolTest, IgnoresWhatItDoesNotKnowAndSaysWhat) {
-  std::string truncated = message("/velumora/volume", {"f0.5"});
+  std::string truncated = oscMessage("/velumora/volume", {"f0.5"});
   truncated.resize(truncated.size() - 2);
-  std::string tooDeep = message("/velumora/pause");
+  std::string tooDeep = oscMessage("/velumora/pause");
   for (int i = 0; i < 10; ++i) tooDeep = bundle({tooDeep});
-  std::string wrongSize = bundle({message("/velumora/pause")});
+  std::string wrongSize = bundle({oscMessage("/velumora/pause")});
   wrongSize[19] = 100;
   const struct {
     std::string packet;
@@ -182,20 +144,22 @@ TEST_F(OscProtocolTest, IgnoresWhatItDoesNotKnowAndSaysWhat) {
       {std::string("#bundle\0", 8), "a malformed bundle"},
       {wrongSize, "a malformed bundle"},
       {tooDeep, "a bundle nested too deep"},
-      {message("/other/pause"), "unknown address /other/pause"},
-      {message("/velumora/stop"), "unknown address /velumora/stop"},
-      {message("/velumora/song/rain/pan", {"f1"}), "unknown address /velumora/song/rain/pan"},
-      {message("/velumora/song/volume", {"f1"}), "unknown address /velumora/song/volume"},
-      {message("/velumora/volume"), "/velumora/volume needs one level from 0 to 4"},
-      {message("/velumora/volume", {"f5"}), "/velumora/volume needs one level from 0 to 4"},
-      {message("/velumora/volume", {"snan"}), "/velumora/volume needs one level from 0 to 4"},
-      {message("/velumora/volume", {"f1", "f1"}), "/velumora/volume needs one level from 0 to 4"},
-      {message("/velumora/song/rain/mute", {"sx"}), "/velumora/song/rain/mute needs 1 (mute) or 0"},
-      {message("/velumora/song/rian/mute", {"i1"}), "no song is named rian"},
+      {oscMessage("/other/pause"), "unknown address /other/pause"},
+      {oscMessage("/velumora/stop"), "unknown address /velumora/stop"},
+      {oscMessage("/velumora/song/rain/pan", {"f1"}), "unknown address /velumora/song/rain/pan"},
+      {oscMessage("/velumora/song/volume", {"f1"}), "unknown address /velumora/song/volume"},
+      {oscMessage("/velumora/volume"), "/velumora/volume needs one level from 0 to 4"},
+      {oscMessage("/velumora/volume", {"f5"}), "/velumora/volume needs one level from 0 to 4"},
+      {oscMessage("/velumora/volume", {"snan"}), "/velumora/volume needs one level from 0 to 4"},
+      {oscMessage("/velumora/volume", {"f1", "f1"}),
+       "/velumora/volume needs one level from 0 to 4"},
+      {oscMessage("/velumora/song/rain/mute", {"sx"}),
+       "/velumora/song/rain/mute needs 1 (mute) or 0"},
+      {oscMessage("/velumora/song/rian/mute", {"i1"}), "no song is named rian"},
       // More stars than a person writes: a name, which no song has.
-      {message("/velumora/song/*?*?*?*?*?*?*?*?/mute", {"i1"}),
+      {oscMessage("/velumora/song/*?*?*?*?*?*?*?*?/mute", {"i1"}),
        "no song is named *?*?*?*?*?*?*?*?"},
-      {message(("/" + std::string(200, '\x01')).c_str()), "unknown address /???"},
+      {oscMessage(("/" + std::string(200, '\x01')).c_str()), "unknown address /???"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(handle(c.packet), "") << c.complaint;

@@ -72,24 +72,6 @@ TEST(Handoff, EverySongEndsAfterItsRefusals) {
   }
 }
 
-// The tones of three songs, each its own pitch; the level of each at the end
-// of a capture, over a second that ends half a second before it.
-struct Levels {
-  double a, b, c;
-};
-Levels levelsAtEnd(const std::string& raw) {
-  testkit::StereoCapture heard;
-  EXPECT_TRUE(testkit::readStereoCapture(raw, heard));
-  const int rate = testkit::diskRate();
-  const std::size_t end =
-      heard.frames() > std::size_t(rate) * 3 / 2 ? heard.frames() - rate / 2 : 0;
-  const std::size_t from = end > std::size_t(rate) ? end - rate : 0;
-  const auto at = [&](double hz) {
-    return testkit::toneAmplitude(heard.left, from, end - from, hz, rate);
-  };
-  return {at(440), at(660), at(880)};
-}
-
 TEST(Handoff, EachReloadReachesItsOwnSong) {
   // Each song loops a one-second tone without a gap.
   const auto song = [](const std::string& name, const std::string& file, int distance) {
@@ -135,12 +117,19 @@ TEST(Handoff, EachReloadReachesItsOwnSong) {
     run.runsAfter(3000);
     run.write("q\n");
     EXPECT_EQ(run.wait(), 0);
-    const Levels heard = levelsAtEnd(dir.file("live.raw"));
+    // Each song's tone, over a second that ends half a second before the end.
+    testkit::StereoCapture heard;
+    ASSERT_TRUE(testkit::readStereoCapture(dir.file("live.raw"), heard));
+    const int rate = testkit::diskRate();
+    ASSERT_GT(heard.frames(), std::size_t(rate) * 3 / 2);
+    const std::size_t from = heard.frames() - std::size_t(rate) * 3 / 2;
     // A tone of 0.2 of full scale at distance d: 0.2 * 32767 * (255 - d) / 255.
     const double unit = 0.2 * 32767;
-    EXPECT_NEAR(heard.a, row.a * unit, 0.1 * unit) << row.what;
-    EXPECT_NEAR(heard.b, row.b * unit, 0.1 * unit) << row.what;
-    EXPECT_NEAR(heard.c, row.c * unit, 0.1 * unit) << row.what;
+    for (const auto& [hz, level] : {std::pair{440.0, row.a}, {660.0, row.b}, {880.0, row.c}}) {
+      EXPECT_NEAR(testkit::toneAmplitude(heard.left, from, rate, hz, rate), level * unit,
+                  0.1 * unit)
+          << row.what << ", " << hz << " Hz";
+    }
   }
 }
 

@@ -28,10 +28,6 @@ using testkit::Tone;
 
 constexpr double kHalfPi = 1.57079632679489661923;
 
-// The WAV header the renderer writes: 44 bytes for stereo, 68 with
-// WAVE_FORMAT_EXTENSIBLE.
-std::size_t headerBytes(int channels) { return channels > 2 ? 68 : 44; }
-
 bool render(const TempDir& dir, const std::string& playlist, int rate, int channels, int seconds,
             const std::string& out, Capture& capture) {
   const auto run =
@@ -41,7 +37,8 @@ bool render(const TempDir& dir, const std::string& playlist, int rate, int chann
                         dir.path());
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   return run.status == 0 &&
-         testkit::readCapture(dir.file(out), channels, capture, headerBytes(channels));
+         testkit::readCapture(dir.file(out), channels, capture,
+                              channels > 2 ? 68 : 44);  // WAVE_FORMAT_EXTENSIBLE: 68
 }
 
 // Eight songs, one per angle, each playing its tone once in a time of its

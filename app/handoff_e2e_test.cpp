@@ -40,9 +40,7 @@ bool save(const TempDir& dir, const std::string& text) {
 TEST(Handoff, EverySongEndsAfterItsRefusals) {
   // Six-second notes on 16 channels: twenty at once leave four refused;
   // 300 songs of one note each, 284, each song's before its end line.
-  std::string many;
-  for (int i = 0; i < 300; ++i)
-    many += "s" + std::to_string(i) + "=(_main=\"long.wav\";_param=1,0,100);";
+  const std::string many = testkit::numberedSongs(300, "=(_main=\"long.wav\";_param=1,0,100);");
   const struct {
     std::string playlist;
     int songs;
@@ -72,24 +70,6 @@ TEST(Handoff, EverySongEndsAfterItsRefusals) {
                     kRefusal + "s done\n" + testkit::shutdownLines(16));
     }
   }
-}
-
-// The tones of three songs, each its own pitch; the level of each at the end
-// of a capture, over a second that ends half a second before it.
-struct Levels {
-  double a, b, c;
-};
-Levels levelsAtEnd(const std::string& raw) {
-  testkit::StereoCapture heard;
-  EXPECT_TRUE(testkit::readStereoCapture(raw, heard));
-  const int rate = testkit::diskRate();
-  const std::size_t end =
-      heard.frames() > std::size_t(rate) * 3 / 2 ? heard.frames() - rate / 2 : 0;
-  const std::size_t from = end > std::size_t(rate) ? end - rate : 0;
-  const auto at = [&](double hz) {
-    return testkit::toneAmplitude(heard.left, from, end - from, hz, rate);
-  };
-  return {at(440), at(660), at(880)};
 }
 
 TEST(Handoff, EachReloadReachesItsOwnSong) {
@@ -122,9 +102,8 @@ TEST(Handoff, EachReloadReachesItsOwnSong) {
   };
   for (const auto& row : cases) {
     TempDir dir;
-    ASSERT_TRUE(testkit::writeToneWav(dir.file("a.wav"), Tone{440, 1.0, 0.2}));
-    ASSERT_TRUE(testkit::writeToneWav(dir.file("b.wav"), Tone{660, 1.0, 0.2}));
-    ASSERT_TRUE(testkit::writeToneWav(dir.file("c.wav"), Tone{880, 1.0, 0.2}));
+    for (const auto& [name, hz] : {std::pair{"a.wav", 440.0}, {"b.wav", 660.0}, {"c.wav", 880.0}})
+      ASSERT_TRUE(testkit::writeToneWav(dir.file(name), Tone{hz, 1.0, 0.2}));
     ASSERT_TRUE(save(dir, a + b + c));
     Child run(testkit::kVelumora, {"--watch", "p.txt"}, dir.path(),
               testkit::diskEnv(dir.file("live.raw")));
@@ -138,12 +117,19 @@ TEST(Handoff, EachReloadReachesItsOwnSong) {
     run.runsAfter(3000);
     run.write("q\n");
     EXPECT_EQ(run.wait(), 0);
-    const Levels heard = levelsAtEnd(dir.file("live.raw"));
+    // Each song's tone, over a second that ends half a second before the end.
+    testkit::StereoCapture heard;
+    ASSERT_TRUE(testkit::readStereoCapture(dir.file("live.raw"), heard));
+    const int rate = testkit::diskRate();
+    ASSERT_GT(heard.frames(), std::size_t(rate) * 3 / 2);
+    const std::size_t from = heard.frames() - std::size_t(rate) * 3 / 2;
     // A tone of 0.2 of full scale at distance d: 0.2 * 32767 * (255 - d) / 255.
     const double unit = 0.2 * 32767;
-    EXPECT_NEAR(heard.a, row.a * unit, 0.1 * unit) << row.what;
-    EXPECT_NEAR(heard.b, row.b * unit, 0.1 * unit) << row.what;
-    EXPECT_NEAR(heard.c, row.c * unit, 0.1 * unit) << row.what;
+    for (const auto& [hz, level] : {std::pair{440.0, row.a}, {660.0, row.b}, {880.0, row.c}}) {
+      EXPECT_NEAR(testkit::toneAmplitude(heard.left, from, rate, hz, rate), level * unit,
+                  0.1 * unit)
+          << row.what << ", " << hz << " Hz";
+    }
   }
 }
 
@@ -216,6 +202,15 @@ TEST(Handoff, ReloadsRefuseWhatCannotBeReadAndFollowLinks) {
   // A sample saved again as it was changes no song.
   ASSERT_TRUE(testkit::writeToneWav(dir.file("t.wav"), Tone{440, 0.05, 0.1}));
   ASSERT_TRUE(run.waitFor("reloaded: 0 songs changed, 0 new, 0 removed\n"));
+  // A save that cannot be understood is told where, and changes nothing.
+  ASSERT_TRUE(dir.write("real/list.txt", "a=(_main=(100,nothing));"));
+  EXPECT_TRUE(
+      run.waitFor("p.txt:1:15: error: no pattern is named \"nothing\"\n"
+                  " a=(_main=(100,nothing));\n"
+                  "               ^\n"
+                  "can't understand as Pattern Object \"nothing\"\n"
+                  "MultiPattern::growTree Error\na : growTree error\n"
+                  "reload failed: the songs play on as they were\n"));
   // A FIFO, and a file larger than a reload reads, put in its place.
   ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
   ASSERT_EQ(rename(dir.file("fifo").c_str(), dir.file("p.txt").c_str()), 0);
@@ -235,10 +230,8 @@ TEST(Handoff, ReloadsRefuseWhatCannotBeReadAndFollowLinks) {
 TEST(Handoff, SongsBeyondTheThreadLimitAreToldByName) {
   // Under a limit of 40 processes, at most 20 players run at once.
   TempDir dir;
-  std::string playlist;
-  for (int i = 0; i < 30; ++i)
-    playlist += "s" + std::to_string(i) + "=(_main=1000;_param=_infinite,0,0);";
-  ASSERT_TRUE(dir.write("p.txt", playlist));
+  ASSERT_TRUE(
+      dir.write("p.txt", testkit::numberedSongs(30, "=(_main=1000;_param=_infinite,0,0);")));
   Child run("/usr/bin/prlimit", {"--nproc=40", testkit::kVelumora, "p.txt"}, dir.path(),
             testkit::kSilent);
   ASSERT_TRUE(run.waitFor("can't start the player of song \"s29\""));

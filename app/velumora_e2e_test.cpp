@@ -5,7 +5,6 @@
 #include <signal.h>
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 
 #include "testing/child.h"
@@ -156,36 +155,11 @@ TEST(Console, FailedStartUpEndsWithStatus255) {
   }
 }
 
-TEST(Console, WatchReadsThePlaylistAgainWhenItIsSaved) {
-  TempDir dir;
-  ASSERT_TRUE(dir.write("p.txt", "a=(_main=100;_param=_infinite,0,0);"));
-  Child run(kVelumora, {"--watch", "p.txt"}, dir.path(), kSilent);
-  ASSERT_TRUE(run.waitFor("playing infinite time(s) of \"a\"\n"));
-  // An editor that saves by renaming a new file onto the old one.
-  ASSERT_TRUE(dir.write("p.new", "a=(_main=100;_param=_infinite,0,0);b=(_main=100;_param=1,0,0);"));
-  ASSERT_EQ(rename(dir.file("p.new").c_str(), dir.file("p.txt").c_str()), 0);
-  EXPECT_TRUE(run.waitFor("reloaded: 0 songs changed, 1 new, 0 removed\n"));
-  EXPECT_TRUE(run.waitFor("playing 1 time(s) of \"b\"\n"));
-  ASSERT_TRUE(dir.write("p.txt", "a=(_main=(100,nothing));"));
-  EXPECT_TRUE(
-      run.waitFor("p.txt:1:15: error: no pattern is named \"nothing\"\n"
-                  " a=(_main=(100,nothing));\n"
-                  "               ^\n"
-                  "can't understand as Pattern Object \"nothing\"\n"
-                  "MultiPattern::growTree Error\na : growTree error\n"
-                  "reload failed: the songs play on as they were\n"));
-  run.write("q\n");
-  EXPECT_EQ(run.wait(), 0);
-  EXPECT_NE(run.out().find("terminating all threads...\na done\n"), std::string::npos) << run.out();
-}
-
 TEST(Console, AReaderThatNeverReadsHoldsNothingUp) {
   // Thousands of songs that print as they start and end fill the pipe
   // before they are done; q or a signal must still end the program.
   TempDir dir;
-  std::string playlist;
-  for (int i = 0; i < 3000; ++i) playlist += "s" + std::to_string(i) + "=(_main=1;_param=1,0,0);";
-  ASSERT_TRUE(dir.write("p.txt", playlist));
+  ASSERT_TRUE(dir.write("p.txt", testkit::numberedSongs(3000, "=(_main=1;_param=1,0,0);")));
   for (const int signal : {0, SIGTERM}) {
     Child run(kVelumora, {"p.txt"}, dir.path(), kSilent, Child::Output::kUnreadPipe);
     ASSERT_TRUE(run.waitUntilOutputFull());

@@ -121,6 +121,13 @@ inline constexpr bool kSanitized = true;
 inline constexpr bool kSanitized = false;
 #endif
 
+// A playlist of count songs s0, s1, ..., each defined by body ("=(...);").
+inline std::string numberedSongs(int count, const std::string& body) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += "s" + std::to_string(i) + body;
+  return text;
+}
+
 // The environment that plays silently.
 inline const std::vector<std::string> kSilent = {"SDL_AUDIODRIVER=dummy"};
 
